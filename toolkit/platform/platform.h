@@ -106,6 +106,17 @@ private:
 };
 
 // ---------------------------------------------------------------------------
+// A counting semaphore with a maximum count, private to its creator.
+
+typedef struct tVOSEMAPHORE *HVOSEMAPHORE;
+HVOSEMAPHORE VoSemaphoreCreate(int initialCount, int maximumCount);
+void VoSemaphoreClose(HVOSEMAPHORE semaphore);
+// Raises the count by one unless it is at the maximum.
+void VoSemaphoreRelease(HVOSEMAPHORE semaphore);
+// Waits without time limit until the count is above 0, then lowers it.
+void VoSemaphoreWait(HVOSEMAPHORE semaphore);
+
+// ---------------------------------------------------------------------------
 // Threads.
 
 uint32_t VoGetCurrentThreadId();

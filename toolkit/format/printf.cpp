@@ -1,0 +1,350 @@
+// VoPrintF: one pass over the format, no heap use, fixed buffers of 260
+// units for a specification, a token name or a number literal, and for the
+// printed form of a number. Texts that would not fit those buffers are cut
+// (numbers) or copied as they stand (names and literals).
+#include "format/format.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "format/tokens.h"
+#include "lang/inat.h"
+#include "number/number.h"
+
+namespace {
+
+const int kSpecUnits = 260;   // specification, token name, number literal
+const int kScratchUnits = 260;
+// Room given to the locale shaping of a printed number: 259 digits grow by
+// their separators.
+const int kShapedUnits = 2 * kScratchUnits;
+
+bool IsConversionChar(VOCHAR c)
+{
+    switch (c) {
+    case '!': case '&': case '*': case ',': case ':': case 'E': case 'G': case 'X':
+    case 'c': case 'd': case 'e': case 'f': case 'g': case 'i': case 'o': case 's':
+    case 'u': case 'x': case 'z':
+        return true;
+    default:
+        return false;
+    }
+}
+
+VOCHAR *CopyText(VOCHAR *o, const VOCHAR *text, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) *o++ = text[i];
+    return o;
+}
+
+// A gathered specification: "%" then the format's characters up to and
+// including the conversion character.
+struct Spec {
+    VOCHAR text[kSpecUnits];
+    int length = 0;
+    VOCHAR conversion = 0;
+    bool locale = false;
+    bool Bare() const { return length == 2; }
+};
+
+// The C library's formatting of one number into a narrow scratch buffer.
+// The specification is rebuilt from its flags, width and precision only, so
+// that nothing else in it ("%n", size letters) can reach the C library.
+struct CFormat {
+    char text[48];
+    int decimals = -1;  // precision, -1 when none was given
+};
+
+CFormat BuildCFormat(const Spec &spec, const char *size, char conversion)
+{
+    CFormat f;
+    int n = 0;
+    const VOCHAR *p = spec.text + 1;
+    f.text[n++] = '%';
+    while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') {
+        if (n < 8) f.text[n++] = (char)*p;
+        ++p;
+    }
+    // Width and precision stay below the scratch buffer: more could not be
+    // kept anyway, and the C library is spared absurd requests.
+    unsigned width = 0, precision = 0;
+    bool hasPrecision = false;
+    while (*p >= '0' && *p <= '9') { width = width * 10 + (unsigned)(*p - '0'); if (width > 999) width = 999; ++p; }
+    if (*p == '.') {
+        hasPrecision = true;
+        ++p;
+        while (*p >= '0' && *p <= '9') { precision = precision * 10 + (unsigned)(*p - '0'); if (precision > 999) precision = 999; ++p; }
+    }
+    n += snprintf(f.text + n, sizeof f.text - n, width ? "%u" : "", width);
+    if (hasPrecision) {
+        n += snprintf(f.text + n, sizeof f.text - n, ".%u", precision);
+        f.decimals = (int)precision;
+    }
+    snprintf(f.text + n, sizeof f.text - n, "%s%c", size, conversion);
+    return f;
+}
+
+// Widens the printed number into the scratch buffer; returns its length.
+int Widen(VOCHAR *scratch, const char *printed)
+{
+    return (int)VoAsciiToText(scratch, printed, kScratchUnits);
+}
+
+VOCHAR *WriteShapedInteger(VOCHAR *o, const VOCHAR *scratch, bool locale)
+{
+    if (locale) return o + VoFormatNumber(scratch, o, kShapedUnits);
+    return CopyText(o, scratch, VoStrLen(scratch));
+}
+
+VOCHAR *WriteInteger(VOCHAR *o, const Spec &spec, va_list *ap)
+{
+    VOCHAR c = spec.conversion;
+    bool grouped = spec.locale && (c == 'd' || c == 'i' || c == 'u' || c == 'z');
+    if (spec.Bare() && (c == 'd' || c == 'i')) return o + VoLongToText(va_arg(*ap, int32_t), o, spec.locale);
+    if (spec.Bare() && c == 'u') return o + VoDWordToText(va_arg(*ap, uint32_t), o, spec.locale);
+
+    bool wide = spec.length >= 3 && spec.text[1] == 'I' && spec.text[2] == '6';
+    char conversion = c == 'z' ? 'd' : (char)c;
+    CFormat f = BuildCFormat(spec, wide ? "ll" : "", conversion);
+    char printed[kScratchUnits];
+    if (wide) {
+        int64_t value = va_arg(*ap, int64_t);
+        snprintf(printed, sizeof printed, f.text, (long long)value);
+    } else {
+        int32_t value = va_arg(*ap, int32_t);
+        snprintf(printed, sizeof printed, f.text, value);
+    }
+    VOCHAR scratch[kScratchUnits];
+    Widen(scratch, printed);
+    return WriteShapedInteger(o, scratch, grouped);
+}
+
+int CountDecimals(const VOCHAR *text)
+{
+    const VOCHAR *dot = nullptr;
+    for (const VOCHAR *p = text; *p; ++p) if (*p == '.') dot = p;
+    if (!dot) return 0;
+    int n = 0;
+    for (const VOCHAR *p = dot + 1; *p >= '0' && *p <= '9'; ++p) ++n;
+    return n;
+}
+
+bool HasExponent(const VOCHAR *text)
+{
+    for (const VOCHAR *p = text; *p; ++p) if (*p == 'e' || *p == 'E') return true;
+    return false;
+}
+
+VOCHAR *WriteFloating(VOCHAR *o, const Spec &spec, va_list *ap)
+{
+    CFormat f = BuildCFormat(spec, "", (char)spec.conversion);
+    char printed[kScratchUnits];
+    snprintf(printed, sizeof printed, f.text, va_arg(*ap, double));
+    VOCHAR scratch[kScratchUnits];
+    Widen(scratch, printed);
+    VOCHAR c = spec.conversion;
+    if (spec.locale && c == 'f')
+        return o + VoFormatGroupDecimalNumber(scratch, o, kShapedUnits, CountDecimals(scratch));
+    if (spec.locale && (c == 'g' || c == 'G') && !HasExponent(scratch))
+        return o + VoFormatDecimalNumber(scratch, o, kShapedUnits);
+    return CopyText(o, scratch, VoStrLen(scratch));
+}
+
+// "%.Nz": a fixed-point number, the argument divided by 10 to the power N.
+bool IsFixedPoint(const Spec &spec, int *decimals)
+{
+    if (spec.length < 4 || spec.text[1] != '.') return false;
+    int n = 0;
+    for (int i = 2; i < spec.length - 1; ++i) {
+        if (spec.text[i] < '0' || spec.text[i] > '9') return false;
+        if (n < 1000) n = n * 10 + (spec.text[i] - '0');
+    }
+    *decimals = n;
+    return n >= 1;
+}
+
+VOCHAR *WriteFixedPoint(VOCHAR *o, const Spec &spec, int decimals, va_list *ap)
+{
+    static const double kPowers[16] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    int32_t value = va_arg(*ap, int32_t);
+    double divisor = decimals < 16 ? kPowers[decimals] : pow(10.0, decimals);
+    char cformat[16];
+    snprintf(cformat, sizeof cformat, "%%.%df", decimals > 999 ? 999 : decimals);
+    char printed[kScratchUnits];
+    snprintf(printed, sizeof printed, cformat, value / divisor);
+    VOCHAR scratch[kScratchUnits];
+    Widen(scratch, printed);
+    if (spec.locale) return o + VoFormatGroupDecimalNumber(scratch, o, kShapedUnits, decimals);
+    return o + VoFormatDecimalNumber(scratch, o, kShapedUnits);
+}
+
+// "%!x" and "%&x": the character after the conversion selects a separator,
+// and is consumed only when a separator was written.
+VOCHAR *WriteSelectedSeparator(VOCHAR *o, VOCHAR conversion, const VOCHAR **f)
+{
+    int code = 0;
+    VOCHAR next = **f;
+    if (next == ':') code = conversion == '!' ? 100 : 120;
+    else if (next == '.') code = conversion == '!' ? 101 : 121;
+    else if (next == ',' && conversion == '!') code = 102;
+    if (!code) return o;
+    int n = VoGetInat(code, o);
+    if (n > 0) ++*f;
+    return o + n;
+}
+
+VOCHAR *Convert(VOCHAR *o, const Spec &spec, const VOCHAR **f, va_list *ap)
+{
+    int decimals = 0;
+    switch (spec.conversion) {
+    case 'd': case 'i': case 'o': case 'u': case 'x': case 'X':
+        return WriteInteger(o, spec, ap);
+    case 'z':
+        if (IsFixedPoint(spec, &decimals)) return WriteFixedPoint(o, spec, decimals, ap);
+        return WriteInteger(o, spec, ap);
+    case 'e': case 'E': case 'f': case 'g': case 'G':
+        return WriteFloating(o, spec, ap);
+    case 's': case 'c':
+        return o + VoPlatformWsprintfOne(o, spec.text, ap);
+    case '*': return o + VoGetInat(24, o);
+    case ',': return o + VoGetInat(40, o);
+    case ':': return o + VoGetInat(60, o);
+    case '!': case '&':
+        return WriteSelectedSeparator(o, spec.conversion, f);
+    }
+    return o;
+}
+
+// After "%" or "$": gathers the specification and performs it. An
+// incomplete one is copied as the user wrote it, introducer included.
+VOCHAR *WriteConversion(VOCHAR *o, VOCHAR introducer, const VOCHAR **f, va_list *ap)
+{
+    const VOCHAR *start = *f;
+    if (*start == '%') {
+        *o++ = '%';
+        *f = start + 1;
+        return o;
+    }
+    Spec spec;
+    spec.locale = introducer == '$';
+    spec.text[spec.length++] = '%';
+    const VOCHAR *p = start;
+    while (*p && spec.length < kSpecUnits - 1) {
+        VOCHAR c = *p++;
+        spec.text[spec.length++] = c;
+        if (IsConversionChar(c)) {
+            spec.conversion = c;
+            break;
+        }
+    }
+    spec.text[spec.length] = 0;
+    *f = p;
+    if (!spec.conversion) {
+        *o++ = introducer;
+        return CopyText(o, start, (size_t)(p - start));
+    }
+    return Convert(o, spec, f, ap);
+}
+
+bool IsLiteralStart(VOCHAR c)
+{
+    return VoIsDigit(c) || c == '-' || c == '.';
+}
+
+bool IsLiteralChar(VOCHAR c)
+{
+    return (c >= '0' && c <= '9') || c == '.' || c == ',';
+}
+
+// "$(1234.5)": a number written grouped and with the locale's decimal sign.
+// Commas typed in the literal are taken as grouping and dropped before the
+// number is shaped again. A literal that cannot be shaped, is too long or
+// is not closed is copied as written.
+VOCHAR *WriteNumberLiteral(VOCHAR *o, const VOCHAR **f)
+{
+    const VOCHAR *start = *f;
+    const VOCHAR *p = start + 1;
+    while (IsLiteralChar(*p)) ++p;
+    size_t runLength = (size_t)(p - start);
+    bool closed = *p == ')';
+    if (closed && runLength < (size_t)kSpecUnits) {
+        VOCHAR literal[kSpecUnits];
+        int n = 0;
+        for (const VOCHAR *q = start; q < p; ++q)
+            if (*q != ',') literal[n++] = *q;
+        literal[n] = 0;
+        int written = VoFormatGroupDecimalNumber(literal, o, kShapedUnits, CountDecimals(literal));
+        if (written > 0) {
+            *f = p + 1;
+            return o + written;
+        }
+        ++p;  // the closing parenthesis is copied with the literal
+    }
+    *o++ = '$';
+    *o++ = '(';
+    *f = p;
+    return CopyText(o, start, (size_t)(p - start));
+}
+
+// "$(Name)": the token's value, or the text as written when the name is
+// unknown, not closed, or too long for the name buffer.
+VOCHAR *WriteToken(VOCHAR *o, const VOCHAR **f)
+{
+    const VOCHAR *start = *f;
+    const VOCHAR *p = start;
+    while (*p && *p != ')' && p - start < kSpecUnits) ++p;
+    size_t nameLength = (size_t)(p - start);
+    bool closed = *p == ')' && nameLength < (size_t)kSpecUnits;
+    if (closed) {
+        VOCHAR name[kSpecUnits];
+        memcpy(name, start, nameLength * sizeof(VOCHAR));
+        name[nameLength] = 0;
+        *f = p + 1;
+        if (VOCHAR *after = VoTokenTable_WriteValue(name, o)) return after;
+        ++p;  // an unknown name is copied with its parenthesis
+    } else {
+        *f = p;
+    }
+    *o++ = '$';
+    *o++ = '(';
+    return CopyText(o, start, (size_t)(p - start));
+}
+
+}  // namespace
+
+int VoVPrintF(VOCHAR *out, const VOCHAR *format, va_list args)
+{
+    if (!out) return 0;
+    VOCHAR *o = out;
+    va_list ap;
+    va_copy(ap, args);
+    const VOCHAR *f = format;
+    while (f && *f) {
+        VOCHAR c = *f++;
+        if (c == '$' && *f == '$') {
+            *o++ = '$';
+            ++f;
+        } else if (c == '$' && *f == '(') {
+            ++f;
+            o = IsLiteralStart(*f) ? WriteNumberLiteral(o, &f) : WriteToken(o, &f);
+        } else if (c == '$' || c == '%') {
+            o = WriteConversion(o, c, &f, &ap);
+        } else {
+            *o++ = c;
+        }
+    }
+    va_end(ap);
+    *o = 0;
+    return (int)VoStrLen(out);
+}
+
+int VoPrintF(VOCHAR *out, const VOCHAR *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int n = VoVPrintF(out, format, args);
+    va_end(args);
+    return n;
+}
