@@ -94,7 +94,7 @@ TEST(Format, IntegersWithFlagsWidthAndSize)
 TEST(Format, SizeLettersCannotReachTheCLibrary)
 {
     // "%n" would make a C library store through the argument; here the "n"
-    // is only a letter inside the specification.
+    // is only a letter inside the directive.
     int target = 1234;
     EXPECT_EQ(Fmt("%nd", 5), "5");
     EXPECT_EQ(target, 1234);
@@ -170,21 +170,21 @@ TEST(Format, TextConversions)
     EXPECT_EQ(Fmt("%s", T("%d $(X) $$").c_str()), "%d $(X) $$");
 }
 
-TEST(Format, IncompleteSpecificationsAreCopied)
+TEST(Format, IncompleteDirectivesAreCopied)
 {
     EXPECT_EQ(Fmt("%ab", 5), "%ab");
-    // The specification runs on to the next conversion character, so here
+    // The directive runs on to the next conversion character, so here
     // "%ab%d" is one integer conversion.
     EXPECT_EQ(Fmt("%ab%d", 5), "5");
     EXPECT_EQ(Fmt("100%"), "100%");
     EXPECT_EQ(Fmt("%5"), "%5");
     EXPECT_EQ(Fmt("$ab"), "$ab");
     EXPECT_EQ(Fmt("cost: $"), "cost: $");
-    // A specification longer than its buffer is copied whole, and the scan
+    // A directive longer than its buffer is copied whole, and the scan
     // goes on after it.
-    std::string longSpec = "%" + std::string(300, '1');
-    std::string expect = longSpec + "7";
-    EXPECT_EQ(Fmt((longSpec + "%d").c_str(), 7), expect);
+    std::string longDirective = "%" + std::string(300, '1');
+    std::string expect = longDirective + "7";
+    EXPECT_EQ(Fmt((longDirective + "%d").c_str(), 7), expect);
 }
 
 TEST(Format, NumberLiterals)

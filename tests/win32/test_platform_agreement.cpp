@@ -9,7 +9,7 @@
 namespace {
 
 struct TextCase {
-    const wchar_t *spec;
+    const wchar_t *directive;
     bool isString;     // text pointer argument, else a character
     const void *text;
     int character;
@@ -65,7 +65,7 @@ std::wstring Portable(const TextCase &c)
     auto call = [&](int dummy, ...) {
         va_list args;
         va_start(args, dummy);
-        VoPortableWsprintfOne(out, c.spec, &args);
+        VoPortableWsprintfOne(out, c.directive, &args);
         va_end(args);
     };
     if (c.isString) call(0, c.text);
@@ -76,8 +76,8 @@ std::wstring Portable(const TextCase &c)
 std::wstring Platform(const TextCase &c)
 {
     wchar_t out[1100];
-    if (c.isString) wsprintfW(out, c.spec, c.text);
-    else wsprintfW(out, c.spec, c.character);
+    if (c.isString) wsprintfW(out, c.directive, c.text);
+    else wsprintfW(out, c.directive, c.character);
     return out;
 }
 
@@ -87,7 +87,7 @@ TEST(WsprintfAgreement, TextConversionsMatchWsprintfW)
 {
     static_assert(sizeof(kTextCases) / sizeof(kTextCases[0]) >= 30, "the table holds at least 30 cases");
     for (const TextCase &c : kTextCases)
-        EXPECT_EQ(Portable(c), Platform(c)) << "specification " << std::wstring(c.spec).c_str();
+        EXPECT_EQ(Portable(c), Platform(c)) << "directive " << std::wstring(c.directive).c_str();
 }
 
 TEST(WsprintfAgreement, LongTextIsCutAt1023Units)

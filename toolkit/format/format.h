@@ -10,7 +10,7 @@
 //     "%*" decimal sign, "%," list separator, "%:" time separator, "%!:",
 //     "%!.", "%!," time-code separators, "%&:", "%&." musical-time ones.
 // "$$" writes "$", "%%" writes "%". "$(1234.5)" writes a grouped number.
-// Incomplete specifications and unknown or unclosed tokens are copied as
+// Incomplete directives and unknown or unclosed tokens are copied as
 // they stand.
 //
 // Arguments: every integer, character and pointer argument is 32 bits wide

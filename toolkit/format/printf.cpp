@@ -1,5 +1,5 @@
 // VoPrintF: one pass over the format, no heap use, fixed buffers of 260
-// units for a specification, a token name or a number literal, and for the
+// units for a directive, a token name or a number literal, and for the
 // printed form of a number. Texts that would not fit those buffers are cut
 // (numbers) or copied as they stand (names and literals).
 #include "format/format.h"
@@ -14,7 +14,7 @@
 
 namespace {
 
-const int kSpecUnits = 260;   // specification, token name, number literal
+const int kDirectiveUnits = 260;   // directive, token name, number literal
 const int kScratchUnits = 260;
 // Room given to the locale shaping of a printed number: 259 digits grow by
 // their separators.
@@ -38,10 +38,10 @@ VOCHAR *CopyText(VOCHAR *o, const VOCHAR *text, size_t n)
     return o;
 }
 
-// A gathered specification: "%" then the format's characters up to and
+// A gathered directive: "%" then the format's characters up to and
 // including the conversion character.
-struct Spec {
-    VOCHAR text[kSpecUnits];
+struct Directive {
+    VOCHAR text[kDirectiveUnits];
     int length = 0;
     VOCHAR conversion = 0;
     bool locale = false;
@@ -49,18 +49,18 @@ struct Spec {
 };
 
 // The C library's formatting of one number into a narrow scratch buffer.
-// The specification is rebuilt from its flags, width and precision only, so
+// The directive is rebuilt from its flags, width and precision only, so
 // that nothing else in it ("%n", size letters) can reach the C library.
 struct CFormat {
     char text[48];
     int decimals = -1;  // precision, -1 when none was given
 };
 
-CFormat BuildCFormat(const Spec &spec, const char *size, char conversion)
+CFormat BuildCFormat(const Directive &directive, const char *size, char conversion)
 {
     CFormat f;
     int n = 0;
-    const VOCHAR *p = spec.text + 1;
+    const VOCHAR *p = directive.text + 1;
     f.text[n++] = '%';
     while (*p == '-' || *p == '+' || *p == ' ' || *p == '#' || *p == '0') {
         if (n < 8) f.text[n++] = (char)*p;
@@ -97,16 +97,16 @@ VOCHAR *WriteShapedInteger(VOCHAR *o, const VOCHAR *scratch, bool locale)
     return CopyText(o, scratch, VoStrLen(scratch));
 }
 
-VOCHAR *WriteInteger(VOCHAR *o, const Spec &spec, va_list *ap)
+VOCHAR *WriteInteger(VOCHAR *o, const Directive &directive, va_list *ap)
 {
-    VOCHAR c = spec.conversion;
-    bool grouped = spec.locale && (c == 'd' || c == 'i' || c == 'u' || c == 'z');
-    if (spec.Bare() && (c == 'd' || c == 'i')) return o + VoLongToText(va_arg(*ap, int32_t), o, spec.locale);
-    if (spec.Bare() && c == 'u') return o + VoDWordToText(va_arg(*ap, uint32_t), o, spec.locale);
+    VOCHAR c = directive.conversion;
+    bool grouped = directive.locale && (c == 'd' || c == 'i' || c == 'u' || c == 'z');
+    if (directive.Bare() && (c == 'd' || c == 'i')) return o + VoLongToText(va_arg(*ap, int32_t), o, directive.locale);
+    if (directive.Bare() && c == 'u') return o + VoDWordToText(va_arg(*ap, uint32_t), o, directive.locale);
 
-    bool wide = spec.length >= 3 && spec.text[1] == 'I' && spec.text[2] == '6';
+    bool wide = directive.length >= 3 && directive.text[1] == 'I' && directive.text[2] == '6';
     char conversion = c == 'z' ? 'd' : (char)c;
-    CFormat f = BuildCFormat(spec, wide ? "ll" : "", conversion);
+    CFormat f = BuildCFormat(directive, wide ? "ll" : "", conversion);
     char printed[kScratchUnits];
     if (wide) {
         int64_t value = va_arg(*ap, int64_t);
@@ -136,35 +136,35 @@ bool HasExponent(const VOCHAR *text)
     return false;
 }
 
-VOCHAR *WriteFloating(VOCHAR *o, const Spec &spec, va_list *ap)
+VOCHAR *WriteFloating(VOCHAR *o, const Directive &directive, va_list *ap)
 {
-    CFormat f = BuildCFormat(spec, "", (char)spec.conversion);
+    CFormat f = BuildCFormat(directive, "", (char)directive.conversion);
     char printed[kScratchUnits];
     snprintf(printed, sizeof printed, f.text, va_arg(*ap, double));
     VOCHAR scratch[kScratchUnits];
     Widen(scratch, printed);
-    VOCHAR c = spec.conversion;
-    if (spec.locale && c == 'f')
+    VOCHAR c = directive.conversion;
+    if (directive.locale && c == 'f')
         return o + VoFormatGroupDecimalNumber(scratch, o, kShapedUnits, CountDecimals(scratch));
-    if (spec.locale && (c == 'g' || c == 'G') && !HasExponent(scratch))
+    if (directive.locale && (c == 'g' || c == 'G') && !HasExponent(scratch))
         return o + VoFormatDecimalNumber(scratch, o, kShapedUnits);
     return CopyText(o, scratch, VoStrLen(scratch));
 }
 
 // "%.Nz": a fixed-point number, the argument divided by 10 to the power N.
-bool IsFixedPoint(const Spec &spec, int *decimals)
+bool IsFixedPoint(const Directive &directive, int *decimals)
 {
-    if (spec.length < 4 || spec.text[1] != '.') return false;
+    if (directive.length < 4 || directive.text[1] != '.') return false;
     int n = 0;
-    for (int i = 2; i < spec.length - 1; ++i) {
-        if (spec.text[i] < '0' || spec.text[i] > '9') return false;
-        if (n < 1000) n = n * 10 + (spec.text[i] - '0');
+    for (int i = 2; i < directive.length - 1; ++i) {
+        if (directive.text[i] < '0' || directive.text[i] > '9') return false;
+        if (n < 1000) n = n * 10 + (directive.text[i] - '0');
     }
     *decimals = n;
     return n >= 1;
 }
 
-VOCHAR *WriteFixedPoint(VOCHAR *o, const Spec &spec, int decimals, va_list *ap)
+VOCHAR *WriteFixedPoint(VOCHAR *o, const Directive &directive, int decimals, va_list *ap)
 {
     static const double kPowers[16] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
                                        1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -176,7 +176,7 @@ VOCHAR *WriteFixedPoint(VOCHAR *o, const Spec &spec, int decimals, va_list *ap)
     snprintf(printed, sizeof printed, cformat, value / divisor);
     VOCHAR scratch[kScratchUnits];
     Widen(scratch, printed);
-    if (spec.locale) return o + VoFormatGroupDecimalNumber(scratch, o, kShapedUnits, decimals);
+    if (directive.locale) return o + VoFormatGroupDecimalNumber(scratch, o, kShapedUnits, decimals);
     return o + VoFormatDecimalNumber(scratch, o, kShapedUnits);
 }
 
@@ -195,29 +195,29 @@ VOCHAR *WriteSelectedSeparator(VOCHAR *o, VOCHAR conversion, const VOCHAR **f)
     return o + n;
 }
 
-VOCHAR *Convert(VOCHAR *o, const Spec &spec, const VOCHAR **f, va_list *ap)
+VOCHAR *Convert(VOCHAR *o, const Directive &directive, const VOCHAR **f, va_list *ap)
 {
     int decimals = 0;
-    switch (spec.conversion) {
+    switch (directive.conversion) {
     case 'd': case 'i': case 'o': case 'u': case 'x': case 'X':
-        return WriteInteger(o, spec, ap);
+        return WriteInteger(o, directive, ap);
     case 'z':
-        if (IsFixedPoint(spec, &decimals)) return WriteFixedPoint(o, spec, decimals, ap);
-        return WriteInteger(o, spec, ap);
+        if (IsFixedPoint(directive, &decimals)) return WriteFixedPoint(o, directive, decimals, ap);
+        return WriteInteger(o, directive, ap);
     case 'e': case 'E': case 'f': case 'g': case 'G':
-        return WriteFloating(o, spec, ap);
+        return WriteFloating(o, directive, ap);
     case 's': case 'c':
-        return o + VoPlatformWsprintfOne(o, spec.text, ap);
+        return o + VoPlatformWsprintfOne(o, directive.text, ap);
     case '*': return o + VoGetInat(24, o);
     case ',': return o + VoGetInat(40, o);
     case ':': return o + VoGetInat(60, o);
     case '!': case '&':
-        return WriteSelectedSeparator(o, spec.conversion, f);
+        return WriteSelectedSeparator(o, directive.conversion, f);
     }
     return o;
 }
 
-// After "%" or "$": gathers the specification and performs it. An
+// After "%" or "$": gathers the directive and performs it. An
 // incomplete one is copied as the user wrote it, introducer included.
 VOCHAR *WriteConversion(VOCHAR *o, VOCHAR introducer, const VOCHAR **f, va_list *ap)
 {
@@ -227,25 +227,25 @@ VOCHAR *WriteConversion(VOCHAR *o, VOCHAR introducer, const VOCHAR **f, va_list 
         *f = start + 1;
         return o;
     }
-    Spec spec;
-    spec.locale = introducer == '$';
-    spec.text[spec.length++] = '%';
+    Directive directive;
+    directive.locale = introducer == '$';
+    directive.text[directive.length++] = '%';
     const VOCHAR *p = start;
-    while (*p && spec.length < kSpecUnits - 1) {
+    while (*p && directive.length < kDirectiveUnits - 1) {
         VOCHAR c = *p++;
-        spec.text[spec.length++] = c;
+        directive.text[directive.length++] = c;
         if (IsConversionChar(c)) {
-            spec.conversion = c;
+            directive.conversion = c;
             break;
         }
     }
-    spec.text[spec.length] = 0;
+    directive.text[directive.length] = 0;
     *f = p;
-    if (!spec.conversion) {
+    if (!directive.conversion) {
         *o++ = introducer;
         return CopyText(o, start, (size_t)(p - start));
     }
-    return Convert(o, spec, f, ap);
+    return Convert(o, directive, f, ap);
 }
 
 bool IsLiteralStart(VOCHAR c)
@@ -269,8 +269,8 @@ VOCHAR *WriteNumberLiteral(VOCHAR *o, const VOCHAR **f)
     while (IsLiteralChar(*p)) ++p;
     size_t runLength = (size_t)(p - start);
     bool closed = *p == ')';
-    if (closed && runLength < (size_t)kSpecUnits) {
-        VOCHAR literal[kSpecUnits];
+    if (closed && runLength < (size_t)kDirectiveUnits) {
+        VOCHAR literal[kDirectiveUnits];
         int n = 0;
         for (const VOCHAR *q = start; q < p; ++q)
             if (*q != ',') literal[n++] = *q;
@@ -294,11 +294,11 @@ VOCHAR *WriteToken(VOCHAR *o, const VOCHAR **f)
 {
     const VOCHAR *start = *f;
     const VOCHAR *p = start;
-    while (*p && *p != ')' && p - start < kSpecUnits) ++p;
+    while (*p && *p != ')' && p - start < kDirectiveUnits) ++p;
     size_t nameLength = (size_t)(p - start);
-    bool closed = *p == ')' && nameLength < (size_t)kSpecUnits;
+    bool closed = *p == ')' && nameLength < (size_t)kDirectiveUnits;
     if (closed) {
-        VOCHAR name[kSpecUnits];
+        VOCHAR name[kDirectiveUnits];
         memcpy(name, start, nameLength * sizeof(VOCHAR));
         name[nameLength] = 0;
         *f = p + 1;

@@ -159,10 +159,10 @@ int VoPlatformFormatNumber(const VOCHAR *value, const tVONUMBERFORMAT *format,
 int VoPortableNumberFormat(const VOCHAR *value, const tVONUMBERFORMAT *format,
                            VOCHAR *out, int outChars);
 
-// One %s / %c conversion as the platform's wsprintfW does it: `spec` is a
-// whole specification ("%-10s", "%hc", ...) possibly followed by plain
+// One %s / %c conversion as the platform's wsprintfW does it: `directive` is a
+// whole directive ("%-10s", "%hc", ...) possibly followed by plain
 // characters, consuming exactly one argument from args. Writes at most 1024
 // units including the terminator, returns the length written.
-int VoPlatformWsprintfOne(VOCHAR *out, const VOCHAR *spec, va_list *args);
+int VoPlatformWsprintfOne(VOCHAR *out, const VOCHAR *directive, va_list *args);
 // The portable implementation of the above (see VoPlatformFormatNumber).
-int VoPortableWsprintfOne(VOCHAR *out, const VOCHAR *spec, va_list *args);
+int VoPortableWsprintfOne(VOCHAR *out, const VOCHAR *directive, va_list *args);

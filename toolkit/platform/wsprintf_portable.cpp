@@ -17,15 +17,15 @@ const int kMaxOut = 1024;
 
 enum ArgType { T_UNKNOWN, T_WCHAR, T_CHAR, T_WSTRING, T_STRING, T_SIGNED, T_UNSIGNED, T_HEX };
 
-struct Spec {
+struct Directive {
     bool left = false, hexPrefix = false, zeroPad = false, upper = false;
     bool isLong = false, isShort = false, isWide = false;
     unsigned width = 0, precision = 0;
     ArgType type = T_UNKNOWN;
 };
 
-// Parses one specification after its "%"; returns the units consumed.
-int ParseSpec(const VOCHAR *format, Spec &s)
+// Parses one directive after its "%"; returns the units consumed.
+int ParseSpec(const VOCHAR *format, Directive &s)
 {
     const VOCHAR *p = format;
     if (*p == '-') { s.left = true; ++p; }
@@ -72,7 +72,7 @@ void Pad(Out &o, unsigned from, unsigned to, VOCHAR c)
     for (unsigned i = from; i < to; ++i) o.Put(c);
 }
 
-void PutText(Out &o, const Spec &s, const void *text, bool wide)
+void PutText(Out &o, const Directive &s, const void *text, bool wide)
 {
     static const char nullText[] = "(null)";
     unsigned len = 0;
@@ -85,7 +85,7 @@ void PutText(Out &o, const Spec &s, const void *text, bool wide)
     if (s.left) Pad(o, len, s.width, ' ');
 }
 
-void PutNumber(Out &o, const Spec &s, uint64_t magnitude, bool negative)
+void PutNumber(Out &o, const Directive &s, uint64_t magnitude, bool negative)
 {
     char digits[32];
     int len = snprintf(digits, sizeof digits, s.type == T_HEX ? (s.upper ? "%llX" : "%llx") : "%llu",
@@ -103,8 +103,8 @@ void PutNumber(Out &o, const Spec &s, uint64_t magnitude, bool negative)
     if (s.left) Pad(o, body + prefix, s.width, ' ');
 }
 
-// Takes the one argument of the specification and prints it.
-void PutArgument(Out &o, const Spec &s, va_list *args)
+// Takes the one argument of the directive and prints it.
+void PutArgument(Out &o, const Directive &s, va_list *args)
 {
     switch (s.type) {
     case T_WCHAR: {
@@ -141,16 +141,16 @@ void PutArgument(Out &o, const Spec &s, va_list *args)
 
 }  // namespace
 
-int VoPortableWsprintfOne(VOCHAR *out, const VOCHAR *spec, va_list *args)
+int VoPortableWsprintfOne(VOCHAR *out, const VOCHAR *directive, va_list *args)
 {
     Out o{out};
     bool used = false;
-    while (*spec && o.Room()) {
-        if (*spec != '%') { o.Put(*spec++); continue; }
-        ++spec;
-        if (*spec == '%') { o.Put(*spec++); continue; }
-        Spec s;
-        spec += ParseSpec(spec, s);
+    while (*directive && o.Room()) {
+        if (*directive != '%') { o.Put(*directive++); continue; }
+        ++directive;
+        if (*directive == '%') { o.Put(*directive++); continue; }
+        Directive s;
+        directive += ParseSpec(directive, s);
         if (s.type == T_UNKNOWN) continue;
         // Only one argument was passed: a second conversion prints nothing.
         if (used) continue;
@@ -163,34 +163,34 @@ int VoPortableWsprintfOne(VOCHAR *out, const VOCHAR *spec, va_list *args)
 
 #ifdef _WIN32
 
-// Counts the conversions of a specification that take an argument.
-static int CountArguments(const VOCHAR *spec)
+// Counts the conversions of a directive that take an argument.
+static int CountArguments(const VOCHAR *directive)
 {
     int count = 0;
-    while (*spec) {
-        if (*spec++ != '%') continue;
-        if (*spec == '%') { ++spec; continue; }
-        Spec s;
-        spec += ParseSpec(spec, s);
+    while (*directive) {
+        if (*directive++ != '%') continue;
+        if (*directive == '%') { ++directive; continue; }
+        Directive s;
+        directive += ParseSpec(directive, s);
         if (s.type != T_UNKNOWN) ++count;
     }
     return count;
 }
 
-int VoPlatformWsprintfOne(VOCHAR *out, const VOCHAR *spec, va_list *args)
+int VoPlatformWsprintfOne(VOCHAR *out, const VOCHAR *directive, va_list *args)
 {
     // wsprintfW would read a second argument that was never passed: such
-    // specifications go through the portable code, which takes only one.
-    if (CountArguments(spec) != 1) return VoPortableWsprintfOne(out, spec, args);
+    // directives go through the portable code, which takes only one.
+    if (CountArguments(directive) != 1) return VoPortableWsprintfOne(out, directive, args);
     uint32_t value = va_arg(*args, uint32_t);
-    return wsprintfW(out, spec, value);
+    return wsprintfW(out, directive, value);
 }
 
 #else
 
-int VoPlatformWsprintfOne(VOCHAR *out, const VOCHAR *spec, va_list *args)
+int VoPlatformWsprintfOne(VOCHAR *out, const VOCHAR *directive, va_list *args)
 {
-    return VoPortableWsprintfOne(out, spec, args);
+    return VoPortableWsprintfOne(out, directive, args);
 }
 
 #endif
