@@ -44,11 +44,19 @@ uint32_t VoPlatformGetSystemDefaultLCID()
     return GetSystemDefaultLCID();
 }
 
+// Longest number text handed to GetNumberFormatW itself.
+static const size_t kLongNumber = 64;
+
 int VoPlatformFormatNumber(const VOCHAR *value, const tVONUMBERFORMAT *format,
                            VOCHAR *out, int outChars)
 {
     if (!out || outChars <= 0) return 0;
     out[0] = 0;
+    // Very long numbers (the formatter prints up to 259 digits) overrun a
+    // fixed buffer inside some implementations of GetNumberFormatW (Wine's
+    // among them); the portable code, which gives the same result, takes
+    // those.
+    if (VoStrLen(value) > kLongNumber) return VoPortableNumberFormat(value, format, out, outChars);
     NUMBERFMTW nf;
     nf.NumDigits = format->numDigits;
     nf.LeadingZero = format->leadingZero;
