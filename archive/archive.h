@@ -1,0 +1,197 @@
+// CArchive2: the archive engine. One object per opened archive: construct,
+// Open in one of six modes, use, Close. Close does the mode's finishing work.
+//
+// The engine keeps no catalogue of entries in memory: queries walk the
+// central directory in the file, except that a table of record positions is
+// built once for the queries by index. Every failure is reported to the
+// progress object (when there is one) with a diagnostic code and the failing
+// operation's name, then returned as a result code.
+//
+// Entry names always use "\" as separator. On POSIX they are mapped to "/"
+// where they meet the file system.
+#pragma once
+
+#include "archive/progress.h"
+#include "archive/records.h"
+#include "fileio.h"
+#include "list/list.h"
+#include "platform.h"
+
+// Open modes.
+#define ARC_OPEN_CREATE  0
+#define ARC_OPEN_READ    1
+#define ARC_OPEN_APPEND  2
+#define ARC_OPEN_DELETE  3
+#define ARC_OPEN_SEA     4
+#define ARC_OPEN_VOLUMES 5
+
+// Extraction flags.
+#define ARC_EXTRACT_NOPATHS   0x1u  // files go straight into the destination, folders are skipped
+#define ARC_EXTRACT_OVERWRITE 0x4u  // existing files are replaced without a question
+#define ARC_EXTRACT_NOTOTAL   0x8u  // ExtractEntry by name only sets the text, no Begin
+
+// Size of the chunks data moves in, and of the inflate output buffer.
+#define ARC_CHUNK_SIZE        0x40000
+#define ARC_INFLATE_OUT_SIZE  0x46666
+
+// A directory record as the walk returns it: the record and its texts, each
+// cut to 259 units and terminated.
+struct ArcDirectoryEntry {
+    ArcDirectoryRecord record;
+    VOCHAR name[ARC_TEXT_UNITS];
+    VOCHAR second[ARC_TEXT_UNITS];
+    VOCHAR third[ARC_TEXT_UNITS];
+};
+
+// A prepared name pattern.
+struct ArcPattern {
+    VOCHAR text[ARC_TEXT_UNITS];
+    int kind;  // 0 exact, 1 "*end", 2 "*.*", 3 "begin*"
+};
+
+class CArchive2 {
+public:
+    CArchive2();
+    virtual ~CArchive2();
+    CArchive2(const CArchive2 &) = delete;
+    CArchive2 &operator=(const CArchive2 &) = delete;
+
+    HRESULT Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *progress);
+    HRESULT Close();
+    // Changes the progress object of an open archive (null: none).
+    void SetProgress(CVoArchiveProgress *progress) { m_progress = progress; }
+
+    // Catalogue queries by index: 1 when the record was read, 0 otherwise.
+    int32_t GetArchiveCount();
+    int32_t GetEntryName(int index, VOCHAR *buffer, unsigned size);
+    int32_t GetEntryUncompressedSize(int index, uint64_t *size);
+    int32_t GetEntryCompressedSize(int index, uint64_t *size);
+    int32_t GetEntryCompressionType(int index, int *method);
+    int32_t GetEntryCRC32(int index, int *crc);
+    int32_t GetEntryFileAttributes(int index, int *attributes);
+    int32_t GetEntryFileTime(int index, VOFILETIME *time);
+    // The same by name: 0 when found, 1 when not, E_FAIL when nothing is open.
+    int32_t GetEntryUncompressedSize(const VOCHAR *name, uint64_t *size);
+    int32_t GetEntryCompressedSize(const VOCHAR *name, uint64_t *size);
+    int32_t GetEntryCompressionType(const VOCHAR *name, int *method);
+    int32_t GetEntryCRC32(const VOCHAR *name, int *crc);
+    int32_t GetEntryFileAttributes(const VOCHAR *name, int *attributes);
+    int32_t GetEntryFileTime(const VOCHAR *name, VOFILETIME *time);
+    int IsEntryInArchive(const VOCHAR *name);
+    int GetArchiveSEAStatus();
+    int GetMultiVolumeStatus();
+    int32_t GetCreateTime(VOFILETIME *time);
+    int32_t GetModifyTime(VOFILETIME *time);
+    int64_t GetArchiveSize();
+    HRESULT GetVolumeComment(VOCHAR *buffer, unsigned size);
+    // The whole directory record of an entry, for listings: 1 when read.
+    int32_t GetEntryRecord(int index, ArcDirectoryEntry *entry);
+    // The loaded end record and its texts.
+    const ArcEndRecord &GetEndRecord() const { return m_endRecord; }
+    const VOCHAR *GetBaseName() const { return m_baseName; }
+
+    // Extraction.
+    HRESULT ExtractAll(const VOCHAR *dest, uint32_t flags);
+    HRESULT ExtractEntry(const VOCHAR *pattern, const VOCHAR *dest, uint32_t flags);
+    HRESULT ExtractEntry(int first, const int *count, const VOCHAR *dest, uint32_t flags);
+    HRESULT GetSizeExtractAll(uint64_t *size);
+    HRESULT GetSizeExtractEntry(const VOCHAR *pattern, uint64_t *size, uint32_t flags);
+    HRESULT GetSizeExtractEntry(int first, const int *count, uint64_t *size, uint32_t flags);
+    HRESULT IsSpaceForExtractAll(const VOCHAR *dest, uint32_t flags);
+    HRESULT IsSpaceForExtractEntry(const VOCHAR *pattern, const VOCHAR *dest, uint32_t flags);
+    HRESULT IsSpaceForExtractEntry(int first, const int *count, const VOCHAR *dest, uint32_t flags);
+    HRESULT ValidateEntry(const VOCHAR *pattern);
+    HRESULT ValidateEntry(int index);
+
+    // Volumes.
+    HRESULT ValidateMultiVolume();
+    // Composes the path of volume n next to the opened archive.
+    void GetVolumeName(const VOCHAR *baseName, int n, VOCHAR *out);
+
+    // Patterns shared by extraction, validation and deletion.
+    HRESULT CheckForWildcards(const VOCHAR *pattern, ArcPattern *prepared);
+    static bool MatchEntryName(const ArcPattern *pattern, const VOCHAR *name);
+
+protected:
+    // Opening and the directory walk.
+    HRESULT OpenCreate();
+    HRESULT OpenRead();
+    HRESULT OpenExisting(const char *operation, bool forWriting);
+    HRESULT OpenAppendOrDelete(const char *operation, bool deleting);
+    HRESULT OpenSEA();
+    HRESULT OpenMultiVol();
+    HRESULT CreateTemporaryFile(const char *operation);
+    HRESULT LoadArchive(HVOFILE file);
+    HRESULT LoadEndOfCentralDirectory(HVOFILE file);
+    HRESULT FindEndOfCentralDirectory(HVOFILE file, int64_t *position);
+    HRESULT FindFirstCentralDirectory(ArcDirectoryEntry *entry);
+    HRESULT FindNextCentralDirectory(ArcDirectoryEntry *entry);
+    int ReadDirectoryRecord(int64_t position, ArcDirectoryEntry *entry);
+    HRESULT MapCentralDirectories(int count);
+    int GetDirectoryRecord(int index, ArcDirectoryEntry *entry);
+    HRESULT FindEntryByName(const VOCHAR *name, ArcDirectoryEntry *entry);
+    bool IsOpen() const { return m_mode != ARC_OPEN_CREATE; }
+    bool HasEndRecord() const { return m_endRecord.signature == ARC_END_SIGNATURE; }
+    int32_t QueryByIndex(int index, ArcDirectoryEntry *entry);
+    int32_t QueryByName(const VOCHAR *name, ArcDirectoryEntry *entry);
+
+    // Extraction internals.
+    HRESULT ExtractOne(const ArcDirectoryEntry *entry, const VOCHAR *dest);
+    HRESULT ExtractDirectoryEntry(const ArcDirectoryEntry *entry, const VOCHAR *dest);
+    HRESULT ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, const VOCHAR *dest);
+    HRESULT ExtractInternalNoCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry,
+                                         const VOCHAR *target);
+    HRESULT ExtractInternalZipCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry,
+                                          const VOCHAR *target);
+    HRESULT FinishTarget(HVOFILE target, const VOCHAR *path, const ArcDirectoryEntry *entry,
+                         uint32_t dataCrc, uint32_t contentCrc, const char *operation);
+    HVOFILE FindVolumeForOffset(uint64_t *offset, int *volume);
+    HRESULT OpenDataSource(const ArcDirectoryEntry *entry, struct ArcDataSource &source, const char *operation);
+    HRESULT ReadEntryData(struct ArcDataSource &source, uint8_t *buffer, uint32_t want, uint32_t *got);
+    bool OpenNextVolume(struct ArcDataSource &source);
+    HRESULT AskOverwrite(const VOCHAR *path);
+    HRESULT AskOverwriteReadOnly(const VOCHAR *path);
+    HRESULT Ask(const VOCHAR *path, uint32_t question, int32_t &replaceAll, HRESULT &remembered);
+    HRESULT ValidateEntryData(const ArcDirectoryEntry *entry);
+    HRESULT CheckRoom(uint64_t size, const VOCHAR *dest, const char *operation, bool notFoundIsInvalid);
+    HRESULT CheckVolumes(const char *operation);
+    bool RefuseUnsafeName(const ArcDirectoryEntry *entry);
+    bool MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target);
+    int RunLength(const int *count) const;
+
+    // The engine's single error path.
+    void ReportError(uint32_t diagnostic, const char *operation, const VOCHAR *detail = nullptr);
+    void ReportError(uint32_t diagnostic, const char *operation, int number);
+
+    HVOFILE m_readFile;
+    HVOFILE m_outputFile;
+    tVOLIST *m_entryList;
+    uint64_t m_outputPosition;
+    CVoArchiveProgress *m_progress;
+    uint32_t m_mode;
+    uint32_t m_addMethod;
+    uint32_t m_addLevel;
+    ArcEndRecord m_endRecord;
+    VOCHAR m_volumeComment[ARC_MAX_COMMENT + 1];
+    VOCHAR m_baseName[ARC_TEXT_UNITS];
+    VOCHAR m_thirdText[ARC_TEXT_UNITS];
+    int64_t m_directoryCursor;
+    VOCHAR m_archivePath[ARC_TEXT_UNITS];
+    VOCHAR m_outputPath[ARC_TEXT_UNITS];
+    uint32_t m_extractFlags;
+    uint32_t m_addFlags;
+    uint32_t m_deleteFlags;
+    uint64_t m_startOffset;
+    uint32_t m_volumeCount;
+    uint32_t m_entriesWritten;
+    int32_t m_replaceAll;
+    int32_t m_replaceAllReadOnly;
+    HRESULT m_rememberedAnswer;
+    HRESULT m_rememberedAnswerReadOnly;
+    int32_t m_changed;
+    uint64_t m_totalUncompressed;
+    VOCHAR m_fileSystemName[128];
+    int64_t *m_recordPositions;
+    int m_recordPositionCount;
+    bool m_refusedEntry;
+};

@@ -1,0 +1,472 @@
+// CArchive2: extraction, validation, and the size and room estimates.
+#include "archive/archive.h"
+
+#include <cstring>
+#include <zlib.h>
+
+#include "archive/data_source.h"
+#include "archive/names.h"
+#include "files/files.h"
+
+namespace {
+
+// Owns a zero-filled buffer for the length of one entry.
+struct Buffer {
+    uint8_t *bytes;
+    explicit Buffer(size_t size) : bytes((uint8_t *)VoMemAlloc(size)) {}
+    ~Buffer() { VoMemFree(bytes); }
+};
+
+uint32_t Crc(uint32_t crc, const uint8_t *bytes, uint32_t size)
+{
+    return (uint32_t)crc32(crc, bytes, size);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Walking the entries
+
+int CArchive2::RunLength(const int *count) const
+{
+    return count && *count > 0 ? *count : 1;
+}
+
+HRESULT CArchive2::ExtractOne(const ArcDirectoryEntry *entry, const VOCHAR *dest)
+{
+    if (entry->record.attributes & ARC_ATTR_FOLDER) {
+        if (m_extractFlags & ARC_EXTRACT_NOPATHS) return S_OK;
+        return ExtractDirectoryEntry(entry, dest);
+    }
+    return ExtractCentralDirectoryFile(entry, dest);
+}
+
+HRESULT CArchive2::CheckVolumes(const char *operation)
+{
+    if (m_volumeCount > 1 && FAILED(ValidateMultiVolume())) {
+        if (operation) ReportError(ARC_ERR_VOLUME, operation);
+        return VO_E_BADDATA;
+    }
+    return S_OK;
+}
+
+HRESULT CArchive2::ExtractAll(const VOCHAR *dest, uint32_t flags)
+{
+    if (!IsOpen()) return E_FAIL;
+    if (IsSpaceForExtractAll(dest, flags) != S_OK) {
+        ReportError(ARC_ERR_DISKSPACE, "ExtractAll");
+        return VO_E_DISKFULL;
+    }
+    HRESULT hr = CheckVolumes(nullptr);
+    if (FAILED(hr)) return hr;
+    if (m_progress) m_progress->Begin(m_archivePath, ArcLow(m_totalUncompressed), ArcHigh(m_totalUncompressed));
+    m_extractFlags = flags;
+    m_refusedEntry = false;
+    ArcDirectoryEntry entry;
+    hr = FindFirstCentralDirectory(&entry);
+    HRESULT result = S_OK;
+    while (hr == S_OK) {
+        HRESULT one = ExtractOne(&entry, dest);
+        if (FAILED(one)) {
+            result = one;
+            break;
+        }
+        hr = FindNextCentralDirectory(&entry);
+    }
+    if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
+    // Entries refused for their names were skipped; the run as a whole is
+    // then not a success.
+    if (SUCCEEDED(result) && m_refusedEntry) result = VO_E_BADDATA;
+    return result;
+}
+
+HRESULT CArchive2::ExtractEntry(const VOCHAR *pattern, const VOCHAR *dest, uint32_t flags)
+{
+    m_extractFlags = flags;
+    if (!IsOpen()) return E_FAIL;
+    HRESULT hr = IsSpaceForExtractEntry(pattern, dest, flags);
+    if (FAILED(hr)) return hr;
+    if (hr != S_OK) {
+        ReportError(ARC_ERR_DISKSPACE, "ExtractEntry");
+        return VO_E_DISKFULL;
+    }
+    hr = CheckVolumes("ExtractEntry");
+    if (FAILED(hr)) return hr;
+    if (m_progress) {
+        if (flags & ARC_EXTRACT_NOTOTAL) {
+            m_progress->SetText(pattern);
+        } else {
+            uint64_t size = 0;
+            GetSizeExtractEntry(pattern, &size, flags);
+            m_progress->Begin(pattern, ArcLow(size), ArcHigh(size));
+        }
+    }
+    ArcPattern prepared;
+    hr = CheckForWildcards(pattern, &prepared);
+    if (FAILED(hr)) return hr;
+    bool matched = false;
+    ArcDirectoryEntry entry;
+    for (hr = FindFirstCentralDirectory(&entry); hr == S_OK; hr = FindNextCentralDirectory(&entry)) {
+        if (!MatchEntryName(&prepared, entry.name)) continue;
+        matched = true;
+        ExtractOne(&entry, dest);
+        if (prepared.kind == 0) break;
+    }
+    if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
+    return matched ? S_OK : S_FALSE;
+}
+
+HRESULT CArchive2::ExtractEntry(int first, const int *count, const VOCHAR *dest, uint32_t flags)
+{
+    if (!IsOpen()) return E_FAIL;
+    HRESULT hr = IsSpaceForExtractEntry(first, count, dest, flags);
+    if (FAILED(hr)) return hr;
+    if (hr != S_OK) {
+        ReportError(ARC_ERR_DISKSPACE, "ExtractEntry");
+        return VO_E_DISKFULL;
+    }
+    hr = CheckVolumes("ExtractEntry");
+    if (FAILED(hr)) return hr;
+    if (m_progress) {
+        uint64_t size = 0;
+        GetSizeExtractEntry(first, count, &size, flags);
+        m_progress->Begin(VOTEXT(""), ArcLow(size), ArcHigh(size));
+    }
+    m_extractFlags = flags;
+    int last = first + RunLength(count) - 1;
+    int index = 0;
+    ArcDirectoryEntry entry;
+    for (hr = FindFirstCentralDirectory(&entry); hr == S_OK && index <= last;
+         hr = FindNextCentralDirectory(&entry), ++index) {
+        if (index < first || index >= GetArchiveCount()) continue;
+        if (FAILED(ExtractOne(&entry, dest))) break;
+    }
+    if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
+    return S_FALSE;
+}
+
+// ---------------------------------------------------------------------------
+// Folders and files
+
+HRESULT CArchive2::ExtractDirectoryEntry(const ArcDirectoryEntry *entry, const VOCHAR *dest)
+{
+    if (RefuseUnsafeName(entry)) return S_FALSE;
+    VOCHAR path[ARC_TEXT_UNITS * 2];
+    if (!MakeTargetPath(dest, entry->name, path)) return S_FALSE;
+    uint32_t attributes = VoPathGetAttributes(path);
+    if (attributes == VO_INVALID_ATTRIBUTES || !(attributes & VO_ATTR_DIRECTORY)) VoCreateDirectory(path, nullptr);
+    return S_OK;
+}
+
+// Names that could place a file outside the destination, or on a device,
+// are refused; the rest of the archive still extracts.
+bool CArchive2::RefuseUnsafeName(const ArcDirectoryEntry *entry)
+{
+    if (ArcIsSafeEntryName(entry->name)) return false;
+    ReportError(ARC_ERR_INVALIDARG, "ExtractCentralDirectoryFile", entry->name);
+    m_refusedEntry = true;
+    return true;
+}
+
+// dest + separator + the entry name in the file system's form (or only its
+// last part without paths). Refuses a target that would pass through a
+// symbolic link or junction below dest.
+bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target)
+{
+    const VOCHAR *relative = (m_extractFlags & ARC_EXTRACT_NOPATHS) ? ArcEntryLastPart(name) : name;
+    if (!ArcComposeTargetPath(dest, relative, target, ARC_TEXT_UNITS)) {
+        ReportError(ARC_ERR_BUFFER, "ExtractCentralDirectoryFile", name);
+        m_refusedEntry = true;
+        return false;
+    }
+    if (ArcPathCrossesLink(target, VoStrLen(target) - VoStrLen(relative))) {
+        ReportError(ARC_ERR_INVALIDARG, "ExtractCentralDirectoryFile", name);
+        m_refusedEntry = true;
+        return false;
+    }
+    return true;
+}
+
+HRESULT CArchive2::ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, const VOCHAR *dest)
+{
+    if (RefuseUnsafeName(entry)) return S_FALSE;
+    VOCHAR target[ARC_TEXT_UNITS * 2];
+    if (!MakeTargetPath(dest, entry->name, target)) return S_FALSE;
+
+    bool exists = VoDoesFileExist(target) != 0;
+    if (!(m_extractFlags & ARC_EXTRACT_OVERWRITE) && exists && m_progress) {
+        bool readOnly = (VoPathGetAttributes(target) & VO_ATTR_READONLY) != 0;
+        HRESULT answer = readOnly ? AskOverwriteReadOnly(target) : AskOverwrite(target);
+        if (answer != 0) return answer;
+    }
+    if (exists) VoPathSetAttributes(target, VO_ATTR_NORMAL);
+    VOCHAR folder[ARC_TEXT_UNITS * 2];
+    if (VoGetPathNameFromFilePath(target, folder, ARC_TEXT_UNITS)) {
+        uint32_t attributes = VoPathGetAttributes(folder);
+        if (attributes == VO_INVALID_ATTRIBUTES || !(attributes & VO_ATTR_DIRECTORY)) VoCreateDirectory(folder, nullptr);
+    }
+
+    ArcDataSource source;
+    HRESULT hr = OpenDataSource(entry, source, "ExtractCentralDirectoryFile");
+    if (FAILED(hr)) return hr;
+    switch (entry->record.method) {
+    case ARC_METHOD_STORE: return ExtractInternalNoCompression(source, entry, target);
+    case ARC_METHOD_DEFLATE: return ExtractInternalZipCompression(source, entry, target);
+    }
+    return E_NOTIMPL;
+}
+
+// Finds the file holding the data-stream offset: null for the main file
+// (volume 1), or the opened volume with the offset made relative to it. A
+// missing volume gives null with its number.
+HVOFILE CArchive2::FindVolumeForOffset(uint64_t *offset, int *volume)
+{
+    *volume = 1;
+    if (*offset < m_endRecord.directoryOffset) return nullptr;
+    *offset -= m_endRecord.directoryOffset;
+    for (uint32_t n = 2;; ++n) {
+        *volume = (int)n;
+        if (n > m_volumeCount) return nullptr;
+        VOCHAR path[ARC_TEXT_UNITS * 2];
+        GetVolumeName(m_baseName, (int)n, path);
+        HVOFILE file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
+        if (!file) return nullptr;
+        int64_t size = VoFileGetSize(file);
+        if (size >= 0 && *offset < (uint64_t)size) return file;
+        *offset -= size > 0 ? (uint64_t)size : 0;
+        VoFileClose(file);
+    }
+}
+
+// Positions a data source at the start of an entry's data: in the main
+// file, or in the volume that holds it.
+HRESULT CArchive2::OpenDataSource(const ArcDirectoryEntry *entry, ArcDataSource &source, const char *operation)
+{
+    uint64_t offset = ArcEntryDataOffset(&entry->record);
+    source.file = FindVolumeForOffset(&offset, &source.volume);
+    if (!source.file && source.volume > 1) {
+        ReportError(ARC_ERR_VOLUME, operation, source.volume);
+        return VO_E_NOTFOUND;
+    }
+    if (source.file) {
+        source.ownsFile = true;
+        int64_t size = VoFileGetSize(source.file);
+        source.bytesLeft = size > (int64_t)offset ? (uint64_t)size - offset : 0;
+        VoFileSeek(source.file, (int64_t)offset);
+    } else {
+        source.file = m_readFile;
+        uint64_t dataEnd = m_endRecord.directoryOffset;
+        source.bytesLeft = dataEnd > offset ? dataEnd - offset : 0;
+        VoFileSeek(source.file, (int64_t)(m_startOffset + offset));
+    }
+    return S_OK;
+}
+
+// Reads the next piece of the data stream, at most `want` bytes, moving on
+// to the next volume where the current file's part ends. A stream that
+// ends before the entry does is a read failure, so every loop over entry
+// data ends.
+HRESULT CArchive2::ReadEntryData(ArcDataSource &s, uint8_t *buffer, uint32_t want, uint32_t *got)
+{
+    *got = 0;
+    while (s.bytesLeft == 0) {
+        if ((uint32_t)s.volume >= m_volumeCount) return VO_E_READ;
+        if (!OpenNextVolume(s)) return VO_E_NOTFOUND;
+    }
+    uint32_t chunk = want < s.bytesLeft ? want : (uint32_t)s.bytesLeft;
+    if (!VoFileRead(s.file, buffer, chunk, got) || *got != chunk) return VO_E_READ;
+    s.bytesLeft -= chunk;
+    return S_OK;
+}
+
+bool CArchive2::OpenNextVolume(ArcDataSource &s)
+{
+    if (s.ownsFile) VoFileClose(s.file);
+    s.file = nullptr;
+    s.ownsFile = false;
+    ++s.volume;
+    VOCHAR path[ARC_TEXT_UNITS * 2];
+    GetVolumeName(m_baseName, s.volume, path);
+    s.file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
+    if (!s.file) return false;
+    s.ownsFile = true;
+    int64_t size = VoFileGetSize(s.file);
+    s.bytesLeft = size > 0 ? (uint64_t)size : 0;
+    return true;
+}
+
+HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const ArcDirectoryEntry *entry,
+                                                const VOCHAR *target)
+{
+    const char *operation = "ExtractInternalNoCompression";
+    Buffer buffer(ARC_CHUNK_SIZE);
+    if (!buffer.bytes) {
+        ReportError(ARC_ERR_NOMEMORY, operation);
+        return E_OUTOFMEMORY;
+    }
+    HVOFILE out = VoFileOpen(target, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
+    if (!out) {
+        ReportError(ARC_ERR_CREATE, operation, target);
+        return VO_E_OPENFILE;
+    }
+    if (m_progress) {
+        m_progress->SetText(entry->name);
+        m_progress->OnStatus(ARC_STAT_EXTRACT);
+    }
+    uint32_t dataCrc = Crc(0, nullptr, 0), contentCrc = dataCrc;
+    uint64_t remaining = entry->record.uncompressedSize;
+    HRESULT result = S_OK;
+    while (remaining > 0) {
+        uint32_t want = remaining < ARC_CHUNK_SIZE ? (uint32_t)remaining : ARC_CHUNK_SIZE;
+        uint32_t got = 0;
+        result = ReadEntryData(source, buffer.bytes, want, &got);
+        if (FAILED(result)) {
+            ReportError(result == VO_E_NOTFOUND ? ARC_ERR_OPEN : ARC_ERR_READ, operation);
+            break;
+        }
+        dataCrc = Crc(dataCrc, buffer.bytes, got);
+        remaining -= got;
+        if (!VoFileWrite(out, buffer.bytes, got)) {
+            ReportError(ARC_ERR_WRITE, operation, target);
+            result = VO_E_WRITE;
+            break;
+        }
+        contentCrc = Crc(contentCrc, buffer.bytes, got);
+        if (m_progress) {
+            m_progress->OnProgress(got, 0);
+            if (m_progress->GetAnswer() == VO_E_CANCEL) {
+                result = VO_E_CANCEL;
+                break;
+            }
+        }
+    }
+    if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
+    if (FAILED(result)) {
+        VoFileClose(out);
+        return result;
+    }
+    return FinishTarget(out, target, entry, dataCrc, contentCrc, operation);
+}
+
+namespace {
+
+// Inflate state for one entry, ended on every path.
+struct Inflater {
+    z_stream stream;
+    bool started = false;
+    Inflater() { memset(&stream, 0, sizeof stream); }
+    ~Inflater() { if (started) inflateEnd(&stream); }
+};
+
+}  // namespace
+
+HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const ArcDirectoryEntry *entry,
+                                                 const VOCHAR *target)
+{
+    const char *operation = "ExtractInternalZipCompression";
+    Buffer input(ARC_CHUNK_SIZE + 4), output(ARC_INFLATE_OUT_SIZE);
+    if (!input.bytes || !output.bytes) {
+        ReportError(ARC_ERR_NOMEMORY, operation);
+        return E_OUTOFMEMORY;
+    }
+    HVOFILE out = VoFileOpen(target, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
+    if (!out) {
+        ReportError(ARC_ERR_CREATE, operation, target);
+        return VO_E_OPENFILE;
+    }
+    uint32_t dataCrc = Crc(0, nullptr, 0), contentCrc = dataCrc;
+    if (m_progress) {
+        m_progress->SetText(entry->name);
+        m_progress->OnStatus(ARC_STAT_EXTRACT);
+    }
+    const uint64_t size = entry->record.uncompressedSize;
+    uint64_t remainingIn = entry->record.compressedSize;
+    uint64_t written = 0;
+    HRESULT result = S_OK;
+    Inflater z;
+    if (remainingIn > 0) {
+        // Raw deflate (no header); the current zlib needs no extra byte to
+        // see the end of such a stream.
+        if (inflateInit2(&z.stream, -15) != Z_OK) {
+            ReportError(ARC_ERR_NOMEMORY, operation);
+            VoFileClose(out);
+            return E_OUTOFMEMORY;
+        }
+        z.started = true;
+    }
+    while (z.started) {
+        if (z.stream.avail_in == 0 && remainingIn > 0) {
+            uint32_t want = remainingIn < ARC_CHUNK_SIZE ? (uint32_t)remainingIn : ARC_CHUNK_SIZE;
+            uint32_t got = 0;
+            result = ReadEntryData(source, input.bytes, want, &got);
+            if (FAILED(result)) {
+                ReportError(result == VO_E_NOTFOUND ? ARC_ERR_OPEN : ARC_ERR_READ, operation);
+                break;
+            }
+            dataCrc = Crc(dataCrc, input.bytes, got);
+            remainingIn -= got;
+            z.stream.next_in = input.bytes;
+            z.stream.avail_in = got;
+        }
+        z.stream.next_out = output.bytes;
+        z.stream.avail_out = ARC_INFLATE_OUT_SIZE;
+        int status = inflate(&z.stream, Z_NO_FLUSH);
+        uint32_t produced = ARC_INFLATE_OUT_SIZE - z.stream.avail_out;
+        if (status != Z_OK && status != Z_STREAM_END && !(status == Z_BUF_ERROR && produced)) {
+            // Corrupt data, or a stream that has not ended when all its
+            // stored bytes were offered.
+            ReportError(ARC_ERR_WRITE, operation);
+            result = VO_E_WRITE;
+            break;
+        }
+        if (produced) {
+            // More output than the entry declares is bad data, not more file.
+            if (written + produced > size) {
+                ReportError(ARC_ERR_CRC, operation, entry->name);
+                result = VO_E_BADDATA;
+                break;
+            }
+            if (!VoFileWrite(out, output.bytes, produced)) {
+                ReportError(ARC_ERR_WRITE, operation, target);
+                result = VO_E_WRITE;
+                break;
+            }
+            contentCrc = Crc(contentCrc, output.bytes, produced);
+            written += produced;
+            if (m_progress) {
+                m_progress->OnProgress(produced, 0);
+                if (m_progress->GetAnswer() == VO_E_CANCEL) {
+                    result = VO_E_CANCEL;
+                    break;
+                }
+            }
+        }
+        if (status == Z_STREAM_END) break;
+    }
+    if (m_progress) {
+        if (SUCCEEDED(result) && written < size) m_progress->OnProgress(ArcLow(size - written), ArcHigh(size - written));
+        m_progress->OnStatus(ARC_STAT_ITEMDONE);
+    }
+    if (FAILED(result)) {
+        VoFileClose(out);
+        return result;
+    }
+    return FinishTarget(out, target, entry, dataCrc, contentCrc, operation);
+}
+
+// Gives a fully written target the entry's times and attributes, then
+// compares both CRC values.
+HRESULT CArchive2::FinishTarget(HVOFILE target, const VOCHAR *path, const ArcDirectoryEntry *entry,
+                                uint32_t dataCrc, uint32_t contentCrc, const char *operation)
+{
+    const ArcDirectoryRecord &r = entry->record;
+    VoFileSetTimes(target, &r.fileTime, &r.fileTime, &r.fileTime);
+    VoFileClose(target);
+    VoPathSetAttributes(path, r.attributes ? r.attributes : VO_ATTR_NORMAL);
+    if (contentCrc != r.contentCrc || dataCrc != r.dataCrc) {
+        ReportError(ARC_ERR_CRC, operation, entry->name);
+        return VO_E_BADDATA;
+    }
+    return S_OK;
+}

@@ -1,0 +1,24 @@
+// Entry names and where they land in the file system.
+#pragma once
+
+#include <cstddef>
+
+#include "platform.h"
+
+// The part of an entry name after its last backslash or colon.
+const VOCHAR *ArcEntryLastPart(const VOCHAR *name);
+
+// True when an entry name stays inside the destination: not empty, not
+// absolute or rooted, no drive or colon, no ".." component, no device name
+// (CON, NUL, COM1, ...) as a component. Both "\" and "/" count as
+// separators, since Windows takes either.
+bool ArcIsSafeEntryName(const VOCHAR *name);
+
+// Writes dest + separator + relative, with the entry's "\" turned into the
+// file system's separator. False when the result would not fit size units.
+bool ArcComposeTargetPath(const VOCHAR *dest, const VOCHAR *relative, VOCHAR *out, size_t size);
+
+// True when a folder of path below its first `keep` units (the destination
+// part, which is trusted) is a symbolic link, junction or anything but a
+// plain folder, so that writing through it could leave the destination.
+bool ArcPathCrossesLink(const VOCHAR *path, size_t keep);

@@ -1,0 +1,420 @@
+// CArchive2: construction, Open and Close, the end record, the directory
+// walk and the error path.
+#include "archive/archive.h"
+
+#include <cstring>
+
+#include "files/files.h"
+#include "format/format.h"
+
+CArchive2::CArchive2()
+{
+    m_readFile = nullptr;
+    m_outputFile = nullptr;
+    m_entryList = nullptr;
+    m_outputPosition = 0;
+    m_progress = nullptr;
+    m_mode = ARC_OPEN_CREATE;
+    m_addMethod = 0;
+    m_addLevel = 0;
+    memset(&m_endRecord, 0, sizeof m_endRecord);
+    m_volumeComment[0] = 0;
+    m_baseName[0] = 0;
+    m_thirdText[0] = 0;
+    m_directoryCursor = -1;
+    m_archivePath[0] = 0;
+    m_outputPath[0] = 0;
+    m_extractFlags = m_addFlags = m_deleteFlags = 0;
+    m_startOffset = 0;
+    m_volumeCount = 0;
+    m_entriesWritten = 0;
+    m_replaceAll = m_replaceAllReadOnly = 0;
+    m_rememberedAnswer = m_rememberedAnswerReadOnly = 0;
+    m_changed = 0;
+    m_totalUncompressed = 0;
+    m_fileSystemName[0] = 0;
+    m_recordPositions = nullptr;
+    m_recordPositionCount = 0;
+    m_refusedEntry = false;
+}
+
+// An object destroyed without Close does no finishing work, but it lets go
+// of everything it still holds, so nothing leaks and no handle stays open.
+CArchive2::~CArchive2()
+{
+    VoMemFree(m_recordPositions);
+    if (m_outputFile && m_outputFile != m_readFile) VoFileClose(m_outputFile);
+    if (m_readFile) VoFileClose(m_readFile);
+    VoList_Destroy(m_entryList);
+}
+
+// ---------------------------------------------------------------------------
+// Errors
+
+void CArchive2::ReportError(uint32_t diagnostic, const char *operation, const VOCHAR *detail)
+{
+    if (!m_progress) return;
+    VOCHAR text[ARC_TEXT_UNITS * 2];
+    size_t n = VoAsciiToText(text, operation, ARC_TEXT_UNITS);
+    if (detail) {
+        text[n++] = '|';
+        VoStrCopyN(text + n, detail, ARC_TEXT_UNITS);
+    }
+    m_progress->SetText(text);
+    m_progress->OnError(diagnostic);
+}
+
+void CArchive2::ReportError(uint32_t diagnostic, const char *operation, int number)
+{
+    VOCHAR detail[16];
+    VoPrintF(detail, VOTEXT("%d"), number);
+    ReportError(diagnostic, operation, detail);
+}
+
+// ---------------------------------------------------------------------------
+// Open and Close
+
+HRESULT CArchive2::Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *progress)
+{
+    if (!path || !*path) return E_INVALIDARG;
+    VOCHAR full[ARC_TEXT_UNITS];
+    if (!VoPathGetFull(path, full, ARC_TEXT_UNITS)) VoStrCopyN(full, path, ARC_TEXT_UNITS);
+    VOCHAR root[ARC_TEXT_UNITS];
+    m_fileSystemName[0] = 0;
+    if (VoGetRootPathFromFilePath(full, root, ARC_TEXT_UNITS))
+        VoPathGetFileSystemName(root, m_fileSystemName, 128);
+
+    m_progress = progress;
+    m_mode = mode;
+    m_replaceAll = m_replaceAllReadOnly = 0;
+    m_rememberedAnswer = m_rememberedAnswerReadOnly = 0;
+    memset(&m_endRecord, 0, sizeof m_endRecord);
+    m_volumeComment[0] = m_baseName[0] = m_thirdText[0] = 0;
+    VoStrCopyN(m_archivePath, full, ARC_TEXT_UNITS);
+    m_totalUncompressed = 0;
+    m_refusedEntry = false;
+
+    switch (mode) {
+    case ARC_OPEN_CREATE: return OpenCreate();
+    case ARC_OPEN_READ: return OpenRead();
+    case ARC_OPEN_APPEND: return OpenAppendOrDelete("Open Append", false);
+    case ARC_OPEN_DELETE: return OpenAppendOrDelete("Open Delete", true);
+    case ARC_OPEN_SEA: return OpenSEA();
+    case ARC_OPEN_VOLUMES: return OpenMultiVol();
+    }
+    m_mode = ARC_OPEN_CREATE;
+    ReportError(ARC_ERR_BADSTATE, "Open Main");
+    return E_NOTIMPL;
+}
+
+HRESULT CArchive2::OpenCreate()
+{
+    HVOFILE file = VoFileOpen(m_archivePath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
+    if (!file) {
+        ReportError(ARC_ERR_CREATE, "OpenCreate", m_archivePath);
+        return VO_E_OPENFILE;
+    }
+    m_readFile = m_outputFile = file;
+    m_entriesWritten = 0;
+    m_volumeCount = 1;
+    m_changed = 1;
+    return VoList_CreateExZ(&m_entryList, sizeof(void *), -1, -1, VOLIST_ANYTHREAD | VOLIST_HEAPITEMS, 0, 0, 0);
+}
+
+HRESULT CArchive2::OpenRead()
+{
+    if (!VoDoesFileExist(m_archivePath)) {
+        ReportError(ARC_ERR_NOFILE, "open read");
+        return VO_E_NOFILE;
+    }
+    HVOFILE file = VoFileOpen(m_archivePath, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
+    if (!file) {
+        ReportError(ARC_ERR_CREATE, "open read");
+        return VO_E_OPENFILE;
+    }
+    if (FAILED(LoadArchive(file))) {
+        ReportError(ARC_ERR_SIGNATURE, "open read");
+        return VO_E_BADSIGNATURE;
+    }
+    m_outputFile = m_readFile;
+    m_entriesWritten = m_endRecord.entryCount;
+    return S_OK;
+}
+
+// Opens the archive for the modes that rewrite it and loads its records.
+HRESULT CArchive2::OpenExisting(const char *operation, bool forWriting)
+{
+    uint32_t access = forWriting ? (uint32_t)(VO_ACCESS_READ | VO_ACCESS_WRITE) : (uint32_t)VO_ACCESS_READ;
+    HVOFILE file = VoFileOpen(m_archivePath, access, VO_SHARE_READ, VO_OPEN_EXISTING);
+    if (!file) {
+        ReportError(ARC_ERR_OPEN, operation);
+        return VO_E_OPENFILE;
+    }
+    if (FAILED(LoadArchive(file))) {
+        ReportError(ARC_ERR_SIGNATURE, operation);
+        return VO_E_BADSIGNATURE;
+    }
+    return S_OK;
+}
+
+// The temporary file "~name" beside the archive, which replaces it only
+// after the whole rewrite succeeded.
+HRESULT CArchive2::CreateTemporaryFile(const char *operation)
+{
+    VOCHAR folder[ARC_TEXT_UNITS];
+    VoGetPathNameFromFilePath(m_archivePath, folder, ARC_TEXT_UNITS);
+    VoPrintF(m_outputPath, VOTEXT("%s~%s"), folder, VoGetFileNamePtrW(m_archivePath));
+    m_outputFile = VoFileOpen(m_outputPath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
+    if (!m_outputFile) {
+        ReportError(ARC_ERR_CREATE, operation, m_outputPath);
+        return VO_E_OPENFILE;
+    }
+    m_outputPosition = 0;
+    return S_OK;
+}
+
+HRESULT CArchive2::OpenAppendOrDelete(const char *operation, bool deleting)
+{
+    HRESULT hr = OpenExisting(operation, false);
+    if (FAILED(hr)) return hr;
+    if (m_volumeCount > 1) {
+        ReportError(ARC_ERR_BADSTATE, operation);
+        return VO_E_BADSIGNATURE;
+    }
+    hr = CreateTemporaryFile(operation);
+    if (FAILED(hr)) return hr;
+    m_entriesWritten = deleting ? m_endRecord.entryCount : 0;
+    return VoList_CreateExZ(&m_entryList, sizeof(void *), -1, -1, VOLIST_ANYTHREAD | VOLIST_HEAPITEMS, 0, 0, 0);
+}
+
+HRESULT CArchive2::OpenSEA()
+{
+    HRESULT hr = OpenExisting("Open SEA", false);
+    if (FAILED(hr)) return hr;
+    m_entriesWritten = m_endRecord.entryCount;
+    m_outputPosition = 0;
+    return S_OK;
+}
+
+HRESULT CArchive2::OpenMultiVol()
+{
+    HRESULT hr = OpenExisting("OpenMultiVol", true);
+    if (FAILED(hr)) return hr;
+    hr = CreateTemporaryFile("OpenMultiVol");
+    if (FAILED(hr)) return hr;
+    m_entriesWritten = m_endRecord.entryCount;
+    return S_OK;
+}
+
+HRESULT CArchive2::LoadArchive(HVOFILE file)
+{
+    memset(&m_endRecord, 0, sizeof m_endRecord);
+    HRESULT hr = LoadEndOfCentralDirectory(file);
+    if (FAILED(hr)) {
+        VoFileClose(file);
+        return hr;
+    }
+    m_readFile = file;
+    m_totalUncompressed = 0;
+    uint64_t total = 0;
+    return GetSizeExtractAll(&total) == 1 ? S_FALSE : S_OK;
+}
+
+HRESULT CArchive2::Close()
+{
+    HRESULT result = S_OK;
+    VOFILETIME times[3];
+    bool haveTimes = false;
+    if (m_readFile) {
+        haveTimes = VoFileGetTimes(m_readFile, &times[0], &times[1], &times[2]);
+        if (m_readFile != m_outputFile) VoFileClose(m_readFile);
+        m_readFile = nullptr;
+    }
+    bool rewrites = m_mode == ARC_OPEN_APPEND || m_mode == ARC_OPEN_DELETE || m_mode == ARC_OPEN_VOLUMES;
+    if (m_outputFile) {
+        if (rewrites && haveTimes) VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
+        VoFileClose(m_outputFile);
+        m_outputFile = nullptr;
+    }
+    if (rewrites && m_outputPath[0]) {
+        if (m_changed) {
+            VoPathDeleteFile(m_archivePath);
+            VoPathRename(m_outputPath, m_archivePath);
+        } else {
+            VoPathDeleteFile(m_outputPath);
+            result = S_FALSE;
+        }
+    }
+    m_replaceAll = m_replaceAllReadOnly = 0;
+    VoList_Destroy(m_entryList);
+    m_entryList = nullptr;
+    VoMemFree(m_recordPositions);
+    m_recordPositions = nullptr;
+    m_recordPositionCount = 0;
+    m_outputPath[0] = 0;
+    m_mode = ARC_OPEN_CREATE;
+    m_directoryCursor = -1;
+    m_changed = 0;
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// The end record
+
+HRESULT CArchive2::FindEndOfCentralDirectory(HVOFILE file, int64_t *position)
+{
+    int64_t size = VoFileGetSize(file);
+    if (size < 0) return VO_E_READ;
+    uint32_t window = size < ARC_END_SEARCH_WINDOW ? (uint32_t)size : ARC_END_SEARCH_WINDOW;
+    uint8_t *tail = (uint8_t *)VoMemAlloc(window);
+    if (!tail) return E_OUTOFMEMORY;
+    uint32_t got = 0;
+    bool read = VoFileSeek(file, size - window) && VoFileRead(file, tail, window, &got) && got == window;
+    long hit = read ? ArcFindEndSignature(tail, window) : -1;
+    VoMemFree(tail);
+    if (!read) return VO_E_READ;
+    if (hit < 0) return VO_E_BADSIGNATURE;
+    *position = size - window + hit;
+    return VoFileSeek(file, *position) ? S_OK : VO_E_READ;
+}
+
+// Reads a text of `length` units at the file's position, keeping at most
+// `keep` units; the rest is skipped by seeking. Fails when the text would
+// run past the end of the file.
+static bool ReadText(HVOFILE file, uint32_t length, VOCHAR *out, uint32_t keep, int64_t fileSize)
+{
+    out[0] = 0;
+    int64_t here = VoFileTell(file);
+    if (here < 0 || (uint64_t)here + 2 * (uint64_t)length > (uint64_t)fileSize) return false;
+    uint32_t kept = length < keep ? length : keep;
+    uint8_t bytes[2 * (ARC_MAX_COMMENT + 1)];
+    uint32_t got = 0;
+    if (kept && (!VoFileRead(file, bytes, 2 * kept, &got) || got != 2 * kept)) return false;
+    for (uint32_t i = 0; i < kept; ++i) out[i] = (VOCHAR)(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    out[kept] = 0;
+    if (kept < length) return VoFileSeek(file, here + 2 * (int64_t)length);
+    return true;
+}
+
+HRESULT CArchive2::LoadEndOfCentralDirectory(HVOFILE file)
+{
+    memset(&m_endRecord, 0, sizeof m_endRecord);
+    m_volumeComment[0] = m_baseName[0] = m_thirdText[0] = 0;
+    int64_t position = 0;
+    HRESULT hr = FindEndOfCentralDirectory(file, &position);
+    uint8_t bytes[ARC_END_RECORD_SIZE];
+    uint32_t got = 0;
+    if (SUCCEEDED(hr) && (!VoFileRead(file, bytes, sizeof bytes, &got) || got != sizeof bytes)) hr = VO_E_READ;
+    if (FAILED(hr)) {
+        memset(&m_endRecord, 0, sizeof m_endRecord);
+        if (hr == VO_E_BADSIGNATURE) ReportError(ARC_ERR_SIGNATURE, "LoadEndOfCentralDirectory");
+        if (hr == VO_E_READ) ReportError(ARC_ERR_READ, "LoadEndOfCentralDirectory");
+        return hr;
+    }
+    ArcDecodeEndRecord(bytes, &m_endRecord);
+    m_volumeCount = m_endRecord.volumeCount;
+    m_startOffset = m_endRecord.startOffset;
+    int64_t size = VoFileGetSize(file);
+    if (ReadText(file, m_endRecord.commentLength, m_volumeComment, ARC_MAX_COMMENT, size) &&
+        ReadText(file, m_endRecord.baseNameLength, m_baseName, ARC_MAX_NAME, size))
+        ReadText(file, m_endRecord.thirdLength, m_thirdText, ARC_MAX_NAME, size);
+    return S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// The directory walk
+
+int CArchive2::ReadDirectoryRecord(int64_t position, ArcDirectoryEntry *entry)
+{
+    entry->name[0] = entry->second[0] = entry->third[0] = 0;
+    uint8_t bytes[ARC_DIRECTORY_RECORD_SIZE];
+    uint32_t got = 0;
+    if (!m_readFile || position < 0 || !VoFileSeek(m_readFile, position) ||
+        !VoFileRead(m_readFile, bytes, sizeof bytes, &got) || got != sizeof bytes) {
+        memset(&entry->record, 0, sizeof entry->record);
+        return 0;
+    }
+    ArcDecodeDirectoryRecord(bytes, &entry->record);
+    if (entry->record.signature != ARC_DIRECTORY_SIGNATURE) return 0;
+    int64_t size = VoFileGetSize(m_readFile);
+    const ArcDirectoryRecord &r = entry->record;
+    return ReadText(m_readFile, r.nameLength, entry->name, ARC_MAX_NAME, size) &&
+           ReadText(m_readFile, r.secondLength, entry->second, ARC_MAX_NAME, size) &&
+           ReadText(m_readFile, r.thirdLength, entry->third, ARC_MAX_NAME, size);
+}
+
+HRESULT CArchive2::FindFirstCentralDirectory(ArcDirectoryEntry *entry)
+{
+    m_directoryCursor = 0;
+    if (!m_readFile) {
+        ReportError(ARC_ERR_NOTOPEN, "FindFirstCentralDirectory");
+        return E_FAIL;
+    }
+    if (!HasEndRecord()) {
+        ReportError(ARC_ERR_SIGNATURE, "FindFirstCentralDirectory");
+        return E_FAIL;
+    }
+    int64_t position = (int64_t)(m_startOffset + m_endRecord.directoryOffset);
+    if (!ReadDirectoryRecord(position, entry)) return S_FALSE;
+    m_directoryCursor = position;
+    return S_OK;
+}
+
+HRESULT CArchive2::FindNextCentralDirectory(ArcDirectoryEntry *entry)
+{
+    if (!m_readFile || m_directoryCursor < 0) {
+        ReportError(ARC_ERR_NOTOPEN, "FindNextCentralDirectory");
+        return E_FAIL;
+    }
+    if (!ReadDirectoryRecord(m_directoryCursor, entry)) {
+        ReportError(ARC_ERR_SIGNATURE, "FindNextCentralDirectory");
+        return VO_E_BADSIGNATURE;
+    }
+    int64_t next = m_directoryCursor + (int64_t)ArcDirectoryRecordSpan(&entry->record);
+    if (!ReadDirectoryRecord(next, entry)) return S_FALSE;
+    m_directoryCursor = next;
+    return S_OK;
+}
+
+HRESULT CArchive2::FindEntryByName(const VOCHAR *name, ArcDirectoryEntry *entry)
+{
+    HRESULT hr = FindFirstCentralDirectory(entry);
+    while (hr == S_OK) {
+        if (VoStrCmpI(entry->name, name) == 0) return S_OK;
+        hr = FindNextCentralDirectory(entry);
+    }
+    return hr;
+}
+
+// The table of record positions. The count comes from the file, so it is
+// bounded by what the directory could hold before anything is allocated.
+HRESULT CArchive2::MapCentralDirectories(int count)
+{
+    if (count <= 0 || !m_readFile) return S_OK;
+    int64_t fileSize = VoFileGetSize(m_readFile);
+    int64_t most = fileSize / ARC_DIRECTORY_RECORD_SIZE + 1;
+    if (count > most) count = (int)most;
+    m_recordPositions = (int64_t *)VoMemAlloc(sizeof(int64_t) * (size_t)count);
+    if (!m_recordPositions) {
+        ReportError(ARC_ERR_NOMEMORY, "MapCentralDirectories");
+        return E_OUTOFMEMORY;
+    }
+    m_recordPositionCount = count;
+    ArcDirectoryEntry entry;
+    int64_t position = (int64_t)(m_startOffset + m_endRecord.directoryOffset);
+    for (int i = 0; i < count; ++i) {
+        m_recordPositions[i] = position;
+        if (ReadDirectoryRecord(position, &entry)) position += (int64_t)ArcDirectoryRecordSpan(&entry.record);
+    }
+    return S_OK;
+}
+
+int CArchive2::GetDirectoryRecord(int index, ArcDirectoryEntry *entry)
+{
+    if (!m_recordPositions) MapCentralDirectories((int)m_endRecord.entryCount);
+    memset(entry, 0, sizeof *entry);
+    if (m_recordPositions && index >= 0 && index < m_recordPositionCount &&
+        (uint32_t)index < m_endRecord.entryCount)
+        return ReadDirectoryRecord(m_recordPositions[index], entry);
+    return 1;
+}

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# voxpack list / extract / test from the outside: exit codes, messages,
+# JSON, and what lands on disk.
+#   test_voxpack_read.sh VOXPACK
+set -u
+voxpack=$1
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
+failures=0
+passes=0
+
+check() {  # check DESCRIPTION CONDITION...
+  local what=$1
+  shift
+  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+expect_code() {  # expect_code CODE COMMAND...
+  local want=$1
+  shift
+  "$@" >"$work/out" 2>"$work/err"
+  local got=$?
+  [ "$got" = "$want" ] || { echo "  exit code $got, wanted $want: $*"; cat "$work/err"; return 1; }
+}
+
+python3 "$here/make_archive.py" "$work/good.ach" good
+python3 "$here/make_archive.py" "$work/hostile.ach" hostile
+python3 "$here/make_archive.py" "$work/corrupt.ach" corrupt
+
+check "list succeeds" expect_code 0 "$voxpack" list "$work/good.ach"
+check "list names the entries" grep -q 'docs\\readme.txt' "$work/out"
+check "list --json is JSON with the fields" expect_code 0 "$voxpack" list --json "$work/good.ach"
+check "json fields" python3 -c '
+import json, sys
+d = json.load(open(sys.argv[1]))
+e = d["entries"]
+assert len(e) == 4 and e[1]["name"] == "docs\\readme.txt" and e[1]["method"] == 1
+assert e[3]["name"] == "caf\u00e9.txt" and e[2]["uncompressed"] == 16384
+assert d["comment"] == "sample \u2713" and d["volumes"] == 1 and d["start_offset"] == 0
+assert set(e[0]) == {"name","method","level","attributes","filetime","compressed","uncompressed","crc_data","crc_content","offset"}
+' "$work/out"
+
+check "extract succeeds, options after the archive" expect_code 0 "$voxpack" extract "$work/good.ach" -o "$work/x"
+check "extracted text" cmp -s <(python3 -c 'import sys; sys.stdout.write("read me\n" * 200)') "$work/x/docs/readme.txt"
+check "extracted non-ASCII name" test -f "$work/x/caf$(printf '\xc3\xa9').txt"
+check "quiet off a terminal" test ! -s "$work/err"
+check "existing files are kept off a terminal, exit 1" expect_code 1 "$voxpack" extract -o "$work/x" "$work/good.ach"
+check "kept files are reported" grep -q "exists, kept" "$work/err"
+check "--overwrite replaces" expect_code 0 "$voxpack" extract --overwrite -o "$work/x" "$work/good.ach"
+check "--skip-existing keeps quietly" expect_code 0 "$voxpack" extract --skip-existing -o "$work/x" "$work/good.ach"
+check "--flat and a pattern" expect_code 0 "$voxpack" extract --flat -o "$work/flat" "$work/good.ach" '*.txt'
+check "flat files" test -f "$work/flat/readme.txt" -a ! -e "$work/flat/docs" -a ! -e "$work/flat/data.bin"
+check "unmatched pattern, exit 1" expect_code 1 "$voxpack" extract -o "$work/none" "$work/good.ach" nothing.bin
+
+check "hostile name refused, exit 1" expect_code 1 "$voxpack" extract -o "$work/h/inside" "$work/hostile.ach"
+check "refusal is one line naming the entry" test "$(grep -c 'evil.txt' "$work/err")" = 1
+check "nothing written outside" test ! -e "$work/h/evil.txt"
+check "the rest extracted" test -f "$work/h/inside/docs/readme.txt"
+
+check "test passes a good archive" expect_code 0 "$voxpack" test "$work/good.ach"
+check "test finds damage, exit 1" expect_code 1 "$voxpack" test "$work/corrupt.ach"
+check "damage is named" grep -q 'data.bin: CRC mismatch' "$work/err"
+
+check "missing archive, exit 2" expect_code 2 "$voxpack" list "$work/missing.ach"
+check "one line for it" test "$(wc -l <"$work/err")" = 1
+check "not an archive, exit 2" expect_code 2 "$voxpack" test "$here/make_archive.py"
+check "unknown option, exit 2" expect_code 2 "$voxpack" extract --bogus "$work/good.ach"
+check "unknown command, exit 2" expect_code 2 "$voxpack" frobnicate
+check "help, exit 0" expect_code 0 "$voxpack" --help
+check "command help, exit 0" expect_code 0 "$voxpack" extract --help
+check "'--' ends options" expect_code 2 "$voxpack" list -- --json
+
+echo "$passes passed, $failures failed"
+[ "$failures" = 0 ]

@@ -1,0 +1,112 @@
+// voxpack's command-line plumbing.
+#include "cli.h"
+
+#include <cstring>
+
+#include "fileio.h"
+#include "utf8.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+VoText ToText(const std::string &utf8)
+{
+    size_t n = VoUtf8ToUtf16(utf8.c_str(), nullptr, 0);
+    VoText text(n + 1, 0);
+    VoUtf8ToUtf16(utf8.c_str(), &text[0], n + 1);
+    text.resize(n);
+    return text;
+}
+
+std::string ToUtf8(const VOCHAR *text)
+{
+    size_t n = VoUtf16ToUtf8(text, nullptr, 0);
+    std::string out(n + 1, 0);
+    VoUtf16ToUtf8(text, &out[0], n + 1);
+    out.resize(n);
+    return out;
+}
+
+bool CommandLine::Has(const char *name) const
+{
+    for (const auto &o : options)
+        if (o.first == name) return true;
+    return false;
+}
+
+std::string CommandLine::Value(const char *name, const std::string &fallback) const
+{
+    std::string value = fallback;
+    for (const auto &o : options)
+        if (o.first == name) value = o.second;
+    return value;
+}
+
+static bool Contains(const std::vector<std::string> &list, const std::string &item)
+{
+    for (const std::string &s : list)
+        if (s == item) return true;
+    return false;
+}
+
+bool ParseCommandLine(const std::vector<std::string> &args, const std::vector<std::string> &valued,
+                      const std::vector<std::string> &known, CommandLine &out)
+{
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (optionsEnded || a.size() < 2 || a[0] != '-') {
+            out.positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = a, value;
+        size_t eq = a.find('=');
+        if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            value = a.substr(eq + 1);
+        }
+        if (!Contains(known, name) && !Contains(valued, name)) {
+            PrintError("unknown option '" + name + "' (see 'voxpack " + out.command + " --help')");
+            return false;
+        }
+        if (Contains(valued, name) && eq == std::string::npos) {
+            if (i + 1 >= args.size()) {
+                PrintError("option '" + name + "' needs a value");
+                return false;
+            }
+            value = args[++i];
+        }
+        out.options.emplace_back(name, value);
+    }
+    return true;
+}
+
+void PrintError(const std::string &text)
+{
+    fprintf(stderr, "voxpack: %s\n", text.c_str());
+    fflush(stderr);
+}
+
+bool IsTerminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) != 0;
+#endif
+}
+
+VoText FullPath(const std::string &path)
+{
+    VoText text = ToText(path);
+    VOCHAR full[VO_MAX_PATH];
+    if (VoPathGetFull(text.c_str(), full, VO_MAX_PATH)) return full;
+    return text;
+}

@@ -1,0 +1,43 @@
+// voxpack's command-line plumbing: arguments, text conversion, messages and
+// exit codes, shared by every command.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform.h"
+
+// Exit codes.
+enum {
+    VOXPACK_OK = 0,
+    VOXPACK_SOME_FAILED = 1,  // some entries failed (CRC, refused name, ...)
+    VOXPACK_USAGE = 2,        // bad command line, or the archive cannot be opened
+};
+
+using VoText = std::basic_string<VOCHAR>;
+
+VoText ToText(const std::string &utf8);
+std::string ToUtf8(const VOCHAR *text);
+
+// The parsed command line of one command: options may stand before or
+// after the positional arguments; "--" ends the options.
+struct CommandLine {
+    std::string command;
+    std::vector<std::string> positional;
+    std::vector<std::pair<std::string, std::string>> options;  // name, value ("" for flags)
+    bool Has(const char *name) const;
+    std::string Value(const char *name, const std::string &fallback = "") const;
+};
+
+// Option names that take a value, per command; every other option is a flag.
+// Returns false (after printing the cause) when the line is malformed.
+bool ParseCommandLine(const std::vector<std::string> &args, const std::vector<std::string> &valued,
+                      const std::vector<std::string> &known, CommandLine &out);
+
+// "voxpack: " + text, one line on standard error.
+void PrintError(const std::string &text);
+// True when standard error is a terminal (progress bars, questions).
+bool IsTerminal();
+// The full path of a file or folder argument.
+VoText FullPath(const std::string &path);

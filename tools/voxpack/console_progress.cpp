@@ -1,0 +1,186 @@
+// voxpack's progress bar, failure lines and questions.
+#include "console_progress.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "log/errors.h"
+
+const char *DescribeDiagnostic(uint32_t diagnostic)
+{
+    switch (diagnostic) {
+    case ARC_ERR_INVALIDARG: return "refused: the name would leave the destination or names a device";
+    case ARC_ERR_BADSTATE: return "not allowed in this mode";
+    case ARC_ERR_CREATE: return "cannot create the file";
+    case ARC_ERR_NOMEMORY: return "out of memory";
+    case ARC_ERR_OPEN: return "cannot open the file";
+    case ARC_ERR_SIGNATURE: return "not an archive, or a damaged record";
+    case ARC_ERR_BLOCK: return "copy incomplete";
+    case ARC_ERR_BUFFER: return "name or pattern too long or too short";
+    case ARC_ERR_DISKSPACE: return "not enough disk space, or the destination does not exist";
+    case ARC_ERR_WRITE: return "write failure, or damaged compressed data";
+    case ARC_ERR_READ: return "read failure: the archive is damaged or truncated";
+    case ARC_ERR_FILETIME: return "cannot read the file time";
+    case ARC_ERR_NOWILDCARD: return "the pattern has no usable '*'";
+    case ARC_ERR_VOLUME: return "a volume is missing";
+    case ARC_ERR_NOFILE: return "no such file";
+    case ARC_ERR_CRC: return "CRC mismatch: the data is damaged";
+    case ARC_ERR_NOTOPEN: return "no archive is open";
+    }
+    return "failed";
+}
+
+std::string DescribeResult(HRESULT result)
+{
+    switch (result) {
+    case VO_E_OPENFILE: return "cannot open or create the file";
+    case VO_E_READ: return "read failure: the archive is damaged or truncated";
+    case VO_E_WRITE: return "write failure, or damaged compressed data";
+    case VO_E_BADDATA: return "damaged data, or entries refused";
+    case VO_E_CANCEL: return "cancelled";
+    case VO_E_NOTFOUND: return "a volume or folder was not found";
+    case VO_E_NOFILE: return "no such file";
+    case VO_E_SMALLBUFFER: return "name or pattern refused";
+    case VO_E_BADSIGNATURE: return "not an archive (no end record found)";
+    case VO_E_DISKFULL: return "not enough disk space, or the destination does not exist";
+    case E_OUTOFMEMORY: return "out of memory";
+    case E_NOTIMPL: return "unsupported compression method";
+    case E_INVALIDARG: return "invalid argument";
+    }
+    char text[32];
+    snprintf(text, sizeof text, "failed (code 0x%08X)", (unsigned)result);
+    return text;
+}
+
+CConsoleProgress::CConsoleProgress(const std::string &archive, bool showBar, bool verbose)
+    : m_archive(archive), m_showBar(showBar), m_verbose(verbose)
+{
+}
+
+void CConsoleProgress::SetPlan(uint64_t bytes, uint64_t entries)
+{
+    m_planBytes = bytes;
+    m_planEntries = entries;
+}
+
+// The engine's text is "Operation" or "Operation|detail"; the detail (a
+// path, an entry name or a volume number) is what the user needs to see.
+int CConsoleProgress::OnError(uint32_t diagnostic)
+{
+    std::string text = ToUtf8(GetText());
+    size_t bar = text.find('|');
+    std::string detail = bar == std::string::npos ? "" : text.substr(bar + 1);
+    std::string where = m_archive;
+    if (!detail.empty()) where += ": " + detail;
+    else if (!m_entry.empty()) where += ": " + m_entry;
+    ClearBar();
+    PrintError(where + ": " + DescribeDiagnostic(diagnostic));
+    ++m_failures;
+    return 0;
+}
+
+int CConsoleProgress::OnStatus(uint32_t status)
+{
+    switch (status) {
+    case ARC_STAT_EXTRACT:
+    case ARC_STAT_VALIDATE:
+    case ARC_STAT_ADD:
+        m_entry = ToUtf8(GetText());
+        if (m_verbose && !m_showBar) fprintf(stderr, "%s\n", m_entry.c_str());
+        break;
+    case ARC_STAT_ITEMDONE:
+        ++m_entriesDone;
+        Draw(false);
+        break;
+    case ARC_STAT_ASK:
+    case ARC_STAT_ASKREADONLY:
+        AnswerQuestion(status == ARC_STAT_ASKREADONLY);
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+int CConsoleProgress::OnProgress(uint32_t countLow, uint32_t countHigh)
+{
+    CVoArchiveProgress::OnProgress(countLow, countHigh);
+    m_bytesDone += (uint64_t)countHigh << 32 | countLow;
+    Draw(false);
+    return 0;
+}
+
+void CConsoleProgress::AnswerQuestion(bool readOnly)
+{
+    std::string path = ToUtf8(GetText());
+    if (m_policy == OverwritePolicy::Replace) return SetAnswer(ARC_ANSWER_YES);
+    if (m_policy == OverwritePolicy::Keep) return SetAnswer(ARC_ANSWER_NO);
+    if (!m_showBar) {
+        // No one to ask: keep the file and say so.
+        ClearBar();
+        PrintError(path + ": exists, kept (use --overwrite to replace it)");
+        ++m_keptByDefault;
+        return SetAnswer(ARC_ANSWER_NO);
+    }
+    ClearBar();
+    for (;;) {
+        fprintf(stderr, "%s%s exists. Replace it? [y]es, [a]ll, [n]o, n[o]ne, [c]ancel: ",
+                path.c_str(), readOnly ? " (read-only)" : "");
+        fflush(stderr);
+        std::string line;
+        if (!std::getline(std::cin, line)) return SetAnswer(VO_E_CANCEL);
+        char c = line.empty() ? 0 : (char)tolower((unsigned char)line[0]);
+        if (c == 'y') return SetAnswer(ARC_ANSWER_YES);
+        if (c == 'a') return SetAnswer(ARC_ANSWER_YESALL);
+        if (c == 'n') return SetAnswer(ARC_ANSWER_NO);
+        if (c == 'o') return SetAnswer(ARC_ANSWER_NOALL);
+        if (c == 'c') return SetAnswer(VO_E_CANCEL);
+    }
+}
+
+void CConsoleProgress::ReportResult(HRESULT result, const std::string &what)
+{
+    ClearBar();
+    PrintError(m_archive + (what.empty() ? "" : ": " + what) + ": " + DescribeResult(result));
+    ++m_failures;
+}
+
+static std::string Mebibytes(uint64_t bytes)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%.1f MiB", bytes / 1048576.0);
+    return text;
+}
+
+void CConsoleProgress::Draw(bool force)
+{
+    if (!m_showBar) return;
+    auto now = std::chrono::steady_clock::now();
+    if (!force && m_barShown && now - m_lastDraw < std::chrono::milliseconds(100)) return;
+    m_lastDraw = now;
+    const int width = 30;
+    double part = m_planBytes ? (double)m_bytesDone / (double)m_planBytes : 1.0;
+    if (part > 1.0) part = 1.0;
+    int filled = (int)(part * width);
+    std::string bar(filled, '#');
+    bar.resize(width, '.');
+    fprintf(stderr, "\r[%s] %3d%%  %s / %s  %llu/%llu entries ", bar.c_str(), (int)(part * 100),
+            Mebibytes(m_bytesDone).c_str(), Mebibytes(m_planBytes).c_str(), (unsigned long long)m_entriesDone,
+            (unsigned long long)m_planEntries);
+    fflush(stderr);
+    m_barShown = true;
+}
+
+void CConsoleProgress::ClearBar()
+{
+    if (!m_barShown) return;
+    fprintf(stderr, "\r%*s\r", 79, "");
+    m_barShown = false;
+}
+
+void CConsoleProgress::Finish()
+{
+    if (m_showBar && m_barShown) Draw(true);
+    if (m_barShown) fprintf(stderr, "\n");
+    m_barShown = false;
+}

@@ -1,0 +1,130 @@
+// voxpack: builds, inspects and unpacks voxkit archives and packages.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "format/format.h"
+
+namespace {
+
+struct Command {
+    const char *name;
+    int (*run)(const CommandLine &);
+    std::vector<std::string> valued;  // options that take a value
+    std::vector<std::string> flags;
+    const char *summary;
+    const char *help;
+};
+
+const std::vector<Command> &Commands()
+{
+    static const std::vector<Command> commands = {
+        {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
+         "usage: voxpack list ARCHIVE [--json]\n"
+         "\n"
+         "Lists the entries of ARCHIVE (also a package or a split archive's main\n"
+         "file): size, stored size, method, time and name, then the totals.\n"
+         "\n"
+         "  --json   print one JSON object instead: entries (name, method, level,\n"
+         "           attributes, filetime, compressed, uncompressed, crc_data,\n"
+         "           crc_content, offset), comment, base_name, volumes, start_offset\n"},
+        {"extract", CommandExtract, {"-o"}, {"--flat", "--overwrite", "--skip-existing", "-v"},
+         "extract entries into a folder",
+         "usage: voxpack extract ARCHIVE [-o DEST] [--flat] [--overwrite | --skip-existing] [-v] [PATTERN...]\n"
+         "\n"
+         "Extracts every entry of ARCHIVE, or those matching a PATTERN, into DEST\n"
+         "(default: the current folder; created when missing). Times and the\n"
+         "read-only attribute are restored. Entries whose names would leave DEST\n"
+         "are refused and reported; the rest still extracts.\n"
+         "\n"
+         "  -o DEST           destination folder\n"
+         "  --flat            ignore the entries' folders; put every file in DEST\n"
+         "  --overwrite       replace existing files without asking\n"
+         "  --skip-existing   keep existing files without asking\n"
+         "  -v                name each entry (when no progress bar is shown)\n"
+         "\n"
+         "An existing file is asked about on a terminal; elsewhere it is kept and\n"
+         "reported unless --overwrite is given.\n"
+         "Patterns: NAME (whole name or last part), *END, BEGIN*, *.* (everything).\n"},
+        {"test", CommandTest, {}, {"-v"}, "check the stored data of the entries",
+         "usage: voxpack test ARCHIVE [-v] [PATTERN...]\n"
+         "\n"
+         "Reads every entry (or those matching a PATTERN) and checks its CRC,\n"
+         "following split archives across their volumes. Each damaged entry is\n"
+         "reported on its own line.\n"},
+    };
+    return commands;
+}
+
+void PrintUsage(FILE *out)
+{
+    fprintf(out,
+            "usage: voxpack COMMAND [OPTIONS] ARGUMENTS...\n"
+            "\n"
+            "Builds, inspects and unpacks voxkit archives and installer packages.\n"
+            "\n"
+            "Commands:\n");
+    for (const Command &c : Commands()) fprintf(out, "  %-9s %s\n", c.name, c.summary);
+    fprintf(out,
+            "\n"
+            "'voxpack COMMAND --help' tells more. Options may stand before or after the\n"
+            "arguments; '--' ends the options.\n"
+            "\n"
+            "Exit codes: 0 success, 1 some entries failed, 2 bad command line or the\n"
+            "archive cannot be opened.\n");
+}
+
+int Run(const std::vector<std::string> &args)
+{
+    if (args.empty()) {
+        PrintUsage(stderr);
+        return VOXPACK_USAGE;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintUsage(stdout);
+        return VOXPACK_OK;
+    }
+    for (const Command &c : Commands()) {
+        if (args[0] != c.name) continue;
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        for (const std::string &a : rest) {
+            if (a == "--") break;
+            if (a == "--help" || a == "-h") {
+                fputs(c.help, stdout);
+                return VOXPACK_OK;
+            }
+        }
+        CommandLine line;
+        line.command = c.name;
+        if (!ParseCommandLine(rest, c.valued, c.flags, line)) return VOXPACK_USAGE;
+        return c.run(line);
+    }
+    PrintError("unknown command '" + args[0] + "' (see 'voxpack --help')");
+    return VOXPACK_USAGE;
+}
+
+}  // namespace
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t **argv)
+{
+    SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.push_back(ToUtf8(argv[i]));
+    VoPrintF_CreateTokenTable();
+    int code = Run(args);
+    VoPrintF_DestroyTokenTable();
+    return code;
+}
+#else
+int main(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    VoPrintF_CreateTokenTable();
+    int code = Run(args);
+    VoPrintF_DestroyTokenTable();
+    return code;
+}
+#endif
