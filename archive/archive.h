@@ -30,9 +30,20 @@
 #define ARC_EXTRACT_OVERWRITE 0x4u  // existing files are replaced without a question
 #define ARC_EXTRACT_NOTOTAL   0x8u  // ExtractEntry by name only sets the text, no Begin
 
+// Add flags.
+#define ARC_ADD_RECURSE       0x1u  // a pattern also takes matching sub-folders, whole
+#define ARC_ADD_NOTOTAL       0x2u  // only SetText(path), no Begin with a total
+#define ARC_ADD_REPLACE       0x4u  // appending: an entry of the same name is replaced without a question
+#define ARC_ADD_CLEARREADONLY 0x8u  // the stored attributes lose the read-only bit
+
+// Delete, split and merge flags.
+#define ARC_QUIET     0x1u  // no Begin with totals
+#define ARC_OVERWRITE 0x4u  // SplitSEA replaces existing output files without a question
+
 // Size of the chunks data moves in, and of the inflate output buffer.
 #define ARC_CHUNK_SIZE        0x40000
 #define ARC_INFLATE_OUT_SIZE  0x46666
+#define ARC_DEFLATE_OUT_SIZE  0x40A49
 
 // A directory record as the walk returns it: the record and its texts, each
 // cut to 259 units and terminated.
@@ -58,6 +69,10 @@ public:
 
     HRESULT Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *progress);
     HRESULT Close();
+    // After a Close that failed in append, delete or volume mode: the
+    // temporary file left beside the archive (empty when none). The archive
+    // itself is then untouched.
+    const VOCHAR *GetLeftoverTemporaryFile() const;
     // Changes the progress object of an open archive (null: none).
     void SetProgress(CVoArchiveProgress *progress) { m_progress = progress; }
 
@@ -102,6 +117,29 @@ public:
     HRESULT IsSpaceForExtractEntry(int first, const int *count, const VOCHAR *dest, uint32_t flags);
     HRESULT ValidateEntry(const VOCHAR *pattern);
     HRESULT ValidateEntry(int index);
+
+    // Writing: adding, deleting, comments.
+    HRESULT AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32_t level, uint32_t flags,
+                              const VOCHAR *folder);
+    HRESULT GetSizeAddEntry(const VOCHAR *path, uint64_t *size, uint32_t flags);
+    HRESULT GetCountAddEntry(const VOCHAR *path, uint32_t *count, uint32_t flags);
+    HRESULT IsSpaceForAddEntry(const VOCHAR *path, uint32_t flags);
+    void AddVolumeComment(const VOCHAR *text);
+    HRESULT Annotate(const VOCHAR *archivePath, const VOCHAR *comment);
+    HRESULT DeleteEntryFromArchive(const VOCHAR *pattern, uint32_t flags);
+    void AbortDeletionProcess();
+    int IsDeleteRequested();
+    int GetEntryDeleteStatus(int index);
+
+    // Self-extracting archives and volumes.
+    HRESULT GetSizeCreateSEA(const VOCHAR *stub, uint64_t *size);
+    HRESULT IsSpaceForCreateSEA(const VOCHAR *output, const VOCHAR *stub);
+    HRESULT CreateSEA(const VOCHAR *output, const VOCHAR *stub, uint32_t flags);
+    HRESULT SplitSEA(const VOCHAR *destination, uint32_t flags);
+    HRESULT SplitArchive(int64_t volumeSize, uint32_t flags);
+    HRESULT GetSizeMerge(uint64_t *size);
+    HRESULT IsSpaceForMerge();
+    HRESULT MergeArchive(uint32_t flags);
 
     // Volumes.
     HRESULT ValidateMultiVolume();
@@ -159,6 +197,35 @@ protected:
     bool MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target);
     int RunLength(const int *count) const;
 
+    // Writing internals.
+    HRESULT FinishWriting();
+    HRESULT AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder);
+    HRESULT AddDirectory(const VOCHAR *path, size_t baseLength);
+    HRESULT AddDirectoryTree(const VOCHAR *path, size_t baseLength);
+    HRESULT AddWildcard(const VOCHAR *path, size_t baseLength);
+    HRESULT AskReplaceEntry(const VOCHAR *name, bool *keepOld);
+    HRESULT NoCompressFile(HVOFILE file, struct ArcEntryItem *item);
+    HRESULT CompressZipFile(HVOFILE file, struct ArcEntryItem *item);
+    HRESULT WriteOutput(const void *bytes, uint32_t size, const char *operation);
+    HRESULT WriteEntryHeader(struct ArcEntryItem *item, const char *operation);
+    HRESULT InsertEntryItem(const struct ArcEntryItem *item);
+    HRESULT MeasureAdd(const VOCHAR *path, uint32_t flags, uint64_t *size, uint32_t *count, bool report);
+    HRESULT WalkAddSource(const VOCHAR *path, size_t baseLength, const ArcPattern *pattern, bool recurse,
+                          uint64_t *size, uint32_t *count);
+    HRESULT AddCentralDirectory();
+    HRESULT CopyExistingEntries();
+    HRESULT AddEndOfCentralDir(uint64_t directoryStart);
+    HRESULT SubmitDeleteList();
+    HRESULT WriteKeptDirectory();
+    HRESULT BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t size, HVOFILE destination,
+                      int64_t destinationPosition);
+    uint64_t FreeKilobytes(const VOCHAR *folder, bool fatRule);
+
+    // Self-extracting archive and volume internals.
+    HRESULT CopyStub();
+    HRESULT CopySEAMultiFiles();
+    HRESULT FileCopy(const VOCHAR *source, const VOCHAR *destination);
+
     // The engine's single error path.
     void ReportError(uint32_t diagnostic, const char *operation, const VOCHAR *detail = nullptr);
     void ReportError(uint32_t diagnostic, const char *operation, int number);
@@ -194,4 +261,20 @@ protected:
     int64_t *m_recordPositions;
     int m_recordPositionCount;
     bool m_refusedEntry;
+
+    // Helpers of the self-extracting archive and volume operations
+    // (sea.cpp, volumes.cpp).
+    //
+    // 0 when the output file path may be written, 1 when the user keeps the
+    // existing file, or a negative answer such as VO_E_CANCEL.
+    HRESULT MayWriteOutput(const VOCHAR *path, uint32_t flags);
+    // True when two paths name the same file: compared in full form, case
+    // ignored, so that an output is never created over an input.
+    static bool IsSamePath(const VOCHAR *a, const VOCHAR *b);
+    // folder + file title of nameSource + n + its extension ("%s%s%d%s").
+    // out holds kNumberedPathUnits units, room for the longest folder and
+    // name with any number (GetVolumeName's results fit too); false when the
+    // result is longer than a path may be.
+    static constexpr size_t kNumberedPathUnits = 3 * ARC_TEXT_UNITS;
+    static bool ComposeNumberedPath(const VOCHAR *folder, const VOCHAR *nameSource, uint32_t n, VOCHAR *out);
 };

@@ -244,6 +244,13 @@ HVOFILE CArchive2::FindVolumeForOffset(uint64_t *offset, int *volume)
 HRESULT CArchive2::OpenDataSource(const ArcDirectoryEntry *entry, ArcDataSource &source, const char *operation)
 {
     uint64_t offset = ArcEntryDataOffset(&entry->record);
+    // An entry without data may sit exactly at the end of the data part;
+    // there is nothing to find in any volume for it.
+    if (entry->record.compressedSize == 0) {
+        source.file = m_readFile;
+        source.bytesLeft = 0;
+        return S_OK;
+    }
     source.file = FindVolumeForOffset(&offset, &source.volume);
     if (!source.file && source.volume > 1) {
         ReportError(ARC_ERR_VOLUME, operation, source.volume);

@@ -91,6 +91,7 @@ HRESULT CArchive2::Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *p
     memset(&m_endRecord, 0, sizeof m_endRecord);
     m_volumeComment[0] = m_baseName[0] = m_thirdText[0] = 0;
     VoStrCopyN(m_archivePath, full, ARC_TEXT_UNITS);
+    m_outputPath[0] = 0;
     m_totalUncompressed = 0;
     m_refusedEntry = false;
 
@@ -184,6 +185,10 @@ HRESULT CArchive2::OpenAppendOrDelete(const char *operation, bool deleting)
     hr = CreateTemporaryFile(operation);
     if (FAILED(hr)) return hr;
     m_entriesWritten = deleting ? m_endRecord.entryCount : 0;
+    if (m_startOffset != 0) {
+        hr = CopyStub();
+        if (FAILED(hr)) return hr;
+    }
     return VoList_CreateExZ(&m_entryList, sizeof(void *), -1, -1, VOLIST_ANYTHREAD | VOLIST_HEAPITEMS, 0, 0, 0);
 }
 
@@ -203,7 +208,7 @@ HRESULT CArchive2::OpenMultiVol()
     hr = CreateTemporaryFile("OpenMultiVol");
     if (FAILED(hr)) return hr;
     m_entriesWritten = m_endRecord.entryCount;
-    return S_OK;
+    return m_startOffset != 0 ? CopyStub() : S_OK;
 }
 
 HRESULT CArchive2::LoadArchive(HVOFILE file)
@@ -220,9 +225,26 @@ HRESULT CArchive2::LoadArchive(HVOFILE file)
     return GetSizeExtractAll(&total) == 1 ? S_FALSE : S_OK;
 }
 
+// The finishing work of the mode that was opened.
+HRESULT CArchive2::FinishWriting()
+{
+    switch (m_mode) {
+    case ARC_OPEN_CREATE:
+    case ARC_OPEN_APPEND:
+        return AddCentralDirectory();
+    case ARC_OPEN_DELETE:
+        return SubmitDeleteList();
+    case ARC_OPEN_SEA:
+        return CopySEAMultiFiles();
+    }
+    return S_OK;
+}
+
 HRESULT CArchive2::Close()
 {
-    HRESULT result = S_OK;
+    bool writing = m_outputFile && m_outputFile != m_readFile;
+    bool created = m_mode == ARC_OPEN_CREATE && m_outputFile;
+    HRESULT result = (writing || created) ? FinishWriting() : S_OK;
     VOFILETIME times[3];
     bool haveTimes = false;
     if (m_readFile) {
@@ -233,29 +255,45 @@ HRESULT CArchive2::Close()
     bool rewrites = m_mode == ARC_OPEN_APPEND || m_mode == ARC_OPEN_DELETE || m_mode == ARC_OPEN_VOLUMES;
     if (m_outputFile) {
         if (rewrites && haveTimes) VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
+        if (!VoFileFlush(m_outputFile) && SUCCEEDED(result) && m_mode != ARC_OPEN_READ) {
+            ReportError(ARC_ERR_WRITE, "Close", m_outputPath[0] ? m_outputPath : m_archivePath);
+            result = VO_E_WRITE;
+        }
         VoFileClose(m_outputFile);
         m_outputFile = nullptr;
     }
-    if (rewrites && m_outputPath[0]) {
+    if (rewrites && m_outputPath[0] && SUCCEEDED(result)) {
         if (m_changed) {
-            VoPathDeleteFile(m_archivePath);
-            VoPathRename(m_outputPath, m_archivePath);
+            // One rename replaces the archive: at no moment is there neither
+            // the old archive nor the new one.
+            if (!VoPathRename(m_outputPath, m_archivePath)) {
+                ReportError(ARC_ERR_CREATE, "Close", m_archivePath);
+                result = VO_E_WRITE;
+            }
         } else {
             VoPathDeleteFile(m_outputPath);
             result = S_FALSE;
         }
     }
+    // Only a failed rewrite leaves its temporary file behind.
+    if (!(rewrites && FAILED(result))) m_outputPath[0] = 0;
     m_replaceAll = m_replaceAllReadOnly = 0;
     VoList_Destroy(m_entryList);
     m_entryList = nullptr;
     VoMemFree(m_recordPositions);
     m_recordPositions = nullptr;
     m_recordPositionCount = 0;
-    m_outputPath[0] = 0;
     m_mode = ARC_OPEN_CREATE;
     m_directoryCursor = -1;
     m_changed = 0;
     return result;
+}
+
+// The temporary file a failed rewrite left beside the archive ("" when
+// there is none): the archive itself is untouched.
+const VOCHAR *CArchive2::GetLeftoverTemporaryFile() const
+{
+    return m_outputPath;
 }
 
 // ---------------------------------------------------------------------------

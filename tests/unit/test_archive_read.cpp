@@ -568,3 +568,17 @@ TEST(ArchiveHardening, SymbolicLinksInTheDestinationAreNotFollowed)
     EXPECT_FALSE(fs::exists(s / "outside" / "target.txt"));
 }
 #endif
+
+TEST(ArchiveExtract, EmptyEntryAtTheEndOfTheDataPart)
+{
+    ScratchFolder s;
+    TestArchive a;
+    a.entries.push_back(Entry(u"first.txt", TextBytes("data"), 0));
+    a.entries.push_back(Entry(u"last-empty.txt", {}, 0));
+    WriteBytes(s / "a.ach", a.Build());
+    CArchive2 archive;
+    ASSERT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, nullptr), S_OK);
+    EXPECT_EQ(archive.ExtractAll(Dest(s).c_str(), 0), S_OK);
+    EXPECT_TRUE(fs::exists(s / "out" / "last-empty.txt"));
+    EXPECT_EQ(archive.ValidateEntry(1), S_OK);
+}

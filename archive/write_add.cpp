@@ -1,0 +1,526 @@
+// CArchive2: adding files, folders and patterns, stored or deflated.
+#include <cstring>
+#include <zlib.h>
+
+#include "archive/archive.h"
+#include "archive/entry_item.h"
+#include "files/files.h"
+
+namespace {
+
+// The archive name of a file-system path: the path without its base part,
+// with "\" as separator.
+void MakeEntryName(const VOCHAR *path, size_t baseLength, VOCHAR *name)
+{
+    size_t length = VoStrLen(path);
+    const VOCHAR *relative = baseLength <= length ? path + baseLength : path + length;
+    size_t n = 0;
+    for (; relative[n] && n < ARC_MAX_NAME; ++n) name[n] = relative[n] == VO_PATH_SEPARATOR ? (VOCHAR)'\\' : relative[n];
+    name[n] = 0;
+}
+
+bool IsFolder(uint32_t attributes)
+{
+    return attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY) && !(attributes & VO_ATTR_REPARSE);
+}
+
+bool IsPlainFile(uint32_t attributes)
+{
+    return attributes != VO_INVALID_ATTRIBUTES &&
+           !(attributes & (VO_ATTR_DIRECTORY | VO_ATTR_DEVICE | VO_ATTR_REPARSE));
+}
+
+bool HasStar(const VOCHAR *text)
+{
+    for (; *text; ++text)
+        if (*text == '*') return true;
+    return false;
+}
+
+// Joins folder and name with one separator; false when it does not fit.
+bool JoinPath(const VOCHAR *folder, const VOCHAR *name, VOCHAR *out)
+{
+    size_t n = VoStrCopyN(out, folder, ARC_TEXT_UNITS);
+    if (n > 0 && out[n - 1] != VO_PATH_SEPARATOR) {
+        if (n + 1 >= ARC_TEXT_UNITS) return false;
+        out[n++] = VO_PATH_SEPARATOR;
+        out[n] = 0;
+    }
+    size_t m = VoStrLen(name);
+    if (n + m >= ARC_TEXT_UNITS) return false;
+    VoStrCopyN(out + n, name, ARC_TEXT_UNITS - n);
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Entry items
+
+HRESULT CArchive2::WriteEntryHeader(ArcEntryItem *item, const char *operation)
+{
+    item->header.signature = ARC_LOCAL_SIGNATURE;
+    item->header.nameLength = (uint32_t)VoStrLen(item->name);
+    item->headerOffset = m_outputPosition;
+    uint8_t bytes[ARC_LOCAL_HEADER_SIZE + 2 * ARC_TEXT_UNITS];
+    ArcEncodeLocalHeader(&item->header, bytes);
+    for (uint32_t i = 0; i < item->header.nameLength; ++i) {
+        bytes[ARC_LOCAL_HEADER_SIZE + 2 * i] = (uint8_t)item->name[i];
+        bytes[ARC_LOCAL_HEADER_SIZE + 2 * i + 1] = (uint8_t)(item->name[i] >> 8);
+    }
+    return WriteOutput(bytes, ARC_LOCAL_HEADER_SIZE + 2 * item->header.nameLength, operation);
+}
+
+HRESULT CArchive2::InsertEntryItem(const ArcEntryItem *item)
+{
+    HRESULT hr = VoList_AllocAndInsertItem(m_entryList, item, sizeof *item, -1, nullptr);
+    if (FAILED(hr)) return hr;
+    ++m_entriesWritten;
+    return S_OK;
+}
+
+// In append mode an entry of the same name already in the archive is
+// asked about; *keepOld tells that the user chose to keep it.
+HRESULT CArchive2::AskReplaceEntry(const VOCHAR *name, bool *keepOld)
+{
+    *keepOld = false;
+    if (m_mode != ARC_OPEN_APPEND || (m_addFlags & ARC_ADD_REPLACE) || !m_progress) return S_OK;
+    ArcDirectoryEntry existing;
+    if (FindEntryByName(name, &existing) != S_OK) return S_OK;
+    HRESULT answer = AskOverwrite(name);
+    if (answer == 1) *keepOld = true;
+    return answer < 0 ? answer : S_OK;
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder)
+{
+    const char *operation = "AddFile";
+    ArcEntryItem item;
+    memset(&item, 0, sizeof item);
+    if (folder && *folder) {
+        VOCHAR relative[ARC_TEXT_UNITS];
+        if (!JoinPath(folder, VoGetFileNamePtrW(path), relative)) {
+            ReportError(ARC_ERR_BUFFER, operation, path);
+            return VO_E_SMALLBUFFER;
+        }
+        MakeEntryName(relative, 0, item.name);
+    } else {
+        MakeEntryName(path, baseLength, item.name);
+    }
+    if (!item.name[0]) return S_OK;
+    bool keepOld = false;
+    HRESULT hr = AskReplaceEntry(item.name, &keepOld);
+    if (FAILED(hr)) return hr;
+    if (keepOld) return S_OK;
+
+    HVOFILE file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ | VO_SHARE_WRITE, VO_OPEN_EXISTING);
+    if (!file) {
+        ReportError(ARC_ERR_OPEN, operation, path);
+        return VO_E_OPENFILE;
+    }
+    uint32_t attributes = VoPathGetAttributes(path);
+    if (m_addFlags & ARC_ADD_CLEARREADONLY) attributes &= ~VO_ATTR_READONLY;
+    item.header.method = m_addMethod;
+    item.header.level = m_addLevel;
+    item.header.attributes = attributes & ~(VO_ATTR_DEVICE | VO_ATTR_REPARSE);
+    int64_t size = VoFileGetSize(file);
+    item.header.uncompressedSize = size > 0 ? (uint64_t)size : 0;
+    if (!VoFileGetTimes(file, nullptr, nullptr, &item.header.fileTime)) {
+        VoFileClose(file);
+        ReportError(ARC_ERR_FILETIME, operation, path);
+        return VO_E_BADDATA;
+    }
+    hr = WriteEntryHeader(&item, operation);
+    if (SUCCEEDED(hr)) {
+        if (m_addMethod == ARC_METHOD_STORE) hr = NoCompressFile(file, &item);
+        else if (m_addMethod == ARC_METHOD_DEFLATE) hr = CompressZipFile(file, &item);
+        else hr = E_NOTIMPL;
+    }
+    VoFileClose(file);
+    if (FAILED(hr)) return hr;
+
+    // The sizes and CRCs describe the bytes actually stored.
+    uint8_t patch[16];
+    ArcPut32(patch, item.header.dataCrc);
+    ArcPut32(patch + 4, item.header.contentCrc);
+    ArcPut64(patch + 8, item.header.compressedSize);
+    int64_t end = (int64_t)(m_startOffset + m_outputPosition);
+    if (!VoFileSeek(m_outputFile, (int64_t)(m_startOffset + item.headerOffset + 28)) ||
+        !VoFileWrite(m_outputFile, patch, sizeof patch) || !VoFileSeek(m_outputFile, end)) {
+        ReportError(ARC_ERR_WRITE, operation, path);
+        return VO_E_WRITE;
+    }
+    HRESULT inserted = InsertEntryItem(&item);
+    return FAILED(inserted) ? inserted : hr;
+}
+
+// Reports a chunk and takes the pending answer; a cancel, or a negative
+// result of the progress object, ends the add.
+static HRESULT ChunkDone(CVoArchiveProgress *progress, uint32_t bytes)
+{
+    if (!progress) return S_OK;
+    if (progress->GetAnswer() == VO_E_CANCEL) return VO_E_CANCEL;
+    int result = progress->OnProgress(bytes, 0);
+    return result < 0 ? (HRESULT)result : S_OK;
+}
+
+HRESULT CArchive2::NoCompressFile(HVOFILE file, ArcEntryItem *item)
+{
+    const char *operation = "NoCompressFile";
+    if (m_progress) {
+        m_progress->SetText(item->name);
+        m_progress->OnStatus(ARC_STAT_ADD);
+    }
+    uint8_t *buffer = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
+    if (!buffer) {
+        ReportError(ARC_ERR_NOMEMORY, operation);
+        return E_OUTOFMEMORY;
+    }
+    uint32_t dataCrc = (uint32_t)crc32(0, nullptr, 0), contentCrc = dataCrc;
+    uint64_t remaining = item->header.uncompressedSize, stored = 0;
+    HRESULT result = S_OK;
+    while (remaining > 0) {
+        uint32_t chunk = remaining < ARC_CHUNK_SIZE ? (uint32_t)remaining : ARC_CHUNK_SIZE;
+        uint32_t got = 0;
+        if (!VoFileRead(file, buffer, chunk, &got) || got != chunk) {
+            ReportError(ARC_ERR_READ, operation, item->name);
+            result = VO_E_READ;
+            break;
+        }
+        contentCrc = (uint32_t)crc32(contentCrc, buffer, got);
+        result = WriteOutput(buffer, got, operation);
+        if (FAILED(result)) break;
+        dataCrc = (uint32_t)crc32(dataCrc, buffer, got);
+        stored += got;
+        remaining -= got;
+        result = ChunkDone(m_progress, got);
+        if (FAILED(result)) break;
+    }
+    VoMemFree(buffer);
+    item->header.compressedSize = stored;
+    item->header.contentCrc = contentCrc;
+    item->header.dataCrc = dataCrc;
+    if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
+    return result;
+}
+
+namespace {
+
+struct Deflater {
+    z_stream stream;
+    bool started = false;
+    Deflater() { memset(&stream, 0, sizeof stream); }
+    ~Deflater() { if (started) deflateEnd(&stream); }
+};
+
+}  // namespace
+
+HRESULT CArchive2::CompressZipFile(HVOFILE file, ArcEntryItem *item)
+{
+    const char *operation = "CompressZipFile";
+    if (m_progress) {
+        m_progress->SetText(item->name);
+        m_progress->OnStatus(ARC_STAT_ADD);
+    }
+    uint8_t *input = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
+    uint8_t *output = input ? (uint8_t *)VoMemAlloc(ARC_DEFLATE_OUT_SIZE) : nullptr;
+    Deflater z;
+    HRESULT result = S_OK;
+    uint32_t dataCrc = (uint32_t)crc32(0, nullptr, 0), contentCrc = dataCrc;
+    uint64_t stored = 0;
+    uint64_t remaining = item->header.uncompressedSize;
+    if (!input || !output) {
+        ReportError(ARC_ERR_NOMEMORY, operation);
+        result = E_OUTOFMEMORY;
+    } else if (remaining > 0) {
+        // Raw deflate: no header, window bits -15, memory level 8, default
+        // strategy.
+        if (deflateInit2(&z.stream, (int)m_addLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+            ReportError(ARC_ERR_NOMEMORY, operation);
+            result = E_OUTOFMEMORY;
+        } else {
+            z.started = true;
+        }
+    }
+    // Writes whatever deflate produced into the output buffer.
+    auto flushOutput = [&]() -> HRESULT {
+        uint32_t produced = ARC_DEFLATE_OUT_SIZE - z.stream.avail_out;
+        if (produced) {
+            HRESULT hr = WriteOutput(output, produced, operation);
+            if (FAILED(hr)) return hr;
+            dataCrc = (uint32_t)crc32(dataCrc, output, produced);
+            stored += produced;
+        }
+        z.stream.next_out = output;
+        z.stream.avail_out = ARC_DEFLATE_OUT_SIZE;
+        return S_OK;
+    };
+    if (z.started) {
+        z.stream.next_out = output;
+        z.stream.avail_out = ARC_DEFLATE_OUT_SIZE;
+    }
+    bool finish = false;
+    while (z.started && SUCCEEDED(result) && !finish) {
+        uint32_t chunk = remaining < ARC_CHUNK_SIZE ? (uint32_t)remaining : ARC_CHUNK_SIZE;
+        uint32_t got = 0;
+        if (!VoFileRead(file, input, chunk, &got) || got != chunk) {
+            ReportError(ARC_ERR_READ, operation, item->name);
+            result = VO_E_READ;
+            break;
+        }
+        result = ChunkDone(m_progress, got);
+        if (FAILED(result)) break;
+        contentCrc = (uint32_t)crc32(contentCrc, input, got);
+        remaining -= got;
+        z.stream.next_in = input;
+        z.stream.avail_in = got;
+        while (z.stream.avail_in > 0 && SUCCEEDED(result)) {
+            int status = deflate(&z.stream, Z_NO_FLUSH);
+            if (status != Z_OK) {
+                uint32_t code = status == Z_MEM_ERROR ? ARC_ERR_NOMEMORY : status == Z_BUF_ERROR ? ARC_ERR_BUFFER : ARC_ERR_WRITE;
+                ReportError(code, operation, item->name);
+                result = status == Z_MEM_ERROR ? E_OUTOFMEMORY : status == Z_BUF_ERROR ? VO_E_SMALLBUFFER : VO_E_WRITE;
+                break;
+            }
+            if (z.stream.avail_out == 0 || z.stream.avail_in == 0) result = flushOutput();
+        }
+        finish = remaining == 0;
+    }
+    // Ends the stream after the last chunk.
+    if (z.started && SUCCEEDED(result)) {
+        for (;;) {
+            int status = deflate(&z.stream, Z_FINISH);
+            if (status != Z_OK && status != Z_STREAM_END) {
+                ReportError(ARC_ERR_WRITE, operation, item->name);
+                result = VO_E_WRITE;
+                break;
+            }
+            result = flushOutput();
+            if (FAILED(result) || status == Z_STREAM_END) break;
+        }
+    }
+    VoMemFree(input);
+    VoMemFree(output);
+    if (SUCCEEDED(result)) {
+        item->header.compressedSize = stored;
+        item->header.contentCrc = item->header.uncompressedSize ? contentCrc : 0;
+        item->header.dataCrc = item->header.uncompressedSize ? dataCrc : 0;
+    }
+    if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Folders and patterns
+
+HRESULT CArchive2::AddDirectory(const VOCHAR *path, size_t baseLength)
+{
+    const char *operation = "AddDirectory";
+    ArcEntryItem item;
+    memset(&item, 0, sizeof item);
+    MakeEntryName(path, baseLength, item.name);
+    size_t n = VoStrLen(item.name);
+    if (n == 0 || n >= ARC_MAX_NAME) {
+        ReportError(ARC_ERR_INVALIDARG, operation, path);
+        return S_FALSE;
+    }
+    if (item.name[n - 1] != '\\') item.name[n++] = '\\', item.name[n] = 0;
+    bool keepOld = false;
+    HRESULT hr = AskReplaceEntry(item.name, &keepOld);
+    if (FAILED(hr) || keepOld) return hr;
+    item.header.method = m_addMethod;
+    item.header.level = m_addLevel;
+    uint32_t attributes = VoPathGetAttributes(path);
+    item.header.attributes = (attributes == VO_INVALID_ATTRIBUTES ? 0 : attributes & ~VO_ATTR_REPARSE) | ARC_ATTR_FOLDER;
+    item.header.fileTime = VoGetSystemTimeAsFileTime();
+    hr = WriteEntryHeader(&item, operation);
+    if (FAILED(hr)) return hr;
+    return InsertEntryItem(&item);
+}
+
+// Links and devices are never followed or stored: only plain folders and
+// plain files are added.
+HRESULT CArchive2::AddDirectoryTree(const VOCHAR *path, size_t baseLength)
+{
+    HRESULT hr = AddDirectory(path, baseLength);
+    if (FAILED(hr)) return hr;
+    tVOFINDDATA data;
+    HVOFIND find = VoFindFirst(path, &data);
+    for (bool more = find != nullptr; more && SUCCEEDED(hr); more = VoFindNext(find, &data)) {
+        VOCHAR child[ARC_TEXT_UNITS];
+        if (!JoinPath(path, data.name, child)) {
+            ReportError(ARC_ERR_BUFFER, "AddDirectory", data.name);
+            hr = VO_E_SMALLBUFFER;
+            break;
+        }
+        if (IsFolder(data.attributes)) hr = AddDirectoryTree(child, baseLength);
+        else if (IsPlainFile(data.attributes)) hr = AddFile(child, baseLength, nullptr);
+    }
+    if (find) VoFindClose(find);
+    return hr;
+}
+
+HRESULT CArchive2::AddWildcard(const VOCHAR *path, size_t baseLength)
+{
+    ArcPattern pattern;
+    HRESULT hr = CheckForWildcards(VoGetFileNamePtrW(path), &pattern);
+    if (FAILED(hr)) return hr;
+    if (pattern.kind == 0) {
+        ReportError(ARC_ERR_NOWILDCARD, "AddWildcard", path);
+        return S_FALSE;
+    }
+    VOCHAR base[ARC_TEXT_UNITS];
+    VoStrCopyN(base, path, baseLength + 1 < ARC_TEXT_UNITS ? baseLength + 1 : ARC_TEXT_UNITS);
+    tVOFINDDATA data;
+    HVOFIND find = VoFindFirst(base[0] ? base : VOTEXT("."), &data);
+    hr = S_OK;
+    for (bool more = find != nullptr; more && SUCCEEDED(hr); more = VoFindNext(find, &data)) {
+        if (!MatchEntryName(&pattern, data.name)) continue;
+        VOCHAR child[ARC_TEXT_UNITS];
+        if (!JoinPath(base, data.name, child)) continue;
+        if (IsFolder(data.attributes)) {
+            if (m_addFlags & ARC_ADD_RECURSE) hr = AddDirectoryTree(child, baseLength);
+        } else if (IsPlainFile(data.attributes)) {
+            hr = AddFile(child, baseLength, nullptr);
+        }
+    }
+    if (find) VoFindClose(find);
+    return hr;
+}
+
+HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32_t level, uint32_t flags,
+                                     const VOCHAR *folder)
+{
+    const char *operation = "AddEntryToArchive";
+    m_addFlags = flags;
+    if (m_mode == ARC_OPEN_READ || m_mode == ARC_OPEN_DELETE || !m_outputFile) {
+        ReportError(ARC_ERR_BADSTATE, operation);
+        return E_FAIL;
+    }
+    if (!path || !*path) {
+        ReportError(ARC_ERR_INVALIDARG, operation);
+        return E_INVALIDARG;
+    }
+    uint32_t attributes = VoPathGetAttributes(path);
+    // A plain path that does not exist is a missing file, not a pattern.
+    if (attributes == VO_INVALID_ATTRIBUTES && !HasStar(VoGetFileNamePtrW(path))) {
+        ReportError(ARC_ERR_NOFILE, operation, path);
+        return VO_E_NOFILE;
+    }
+    if (IsSpaceForAddEntry(path, flags) != S_OK) {
+        ReportError(ARC_ERR_DISKSPACE, operation);
+        return VO_E_DISKFULL;
+    }
+    HRESULT result = S_OK;
+    if (m_progress) {
+        if (flags & ARC_ADD_NOTOTAL) {
+            m_progress->SetText(path);
+        } else {
+            // The estimate is quiet: a refused pattern is reported once, by
+            // the add itself.
+            uint64_t size = 0;
+            uint32_t count = 0;
+            result = MeasureAdd(path, flags, &size, &count, false);
+            m_progress->Begin(path, ArcLow(size), ArcHigh(size));
+        }
+    }
+    m_addMethod = method;
+    m_addLevel = level;
+    VOCHAR base[ARC_TEXT_UNITS];
+    base[0] = 0;
+    VoGetPathNameFromFilePath(path, base, ARC_TEXT_UNITS);
+    size_t baseLength = VoStrLen(base);
+    if (IsFolder(attributes) && !(folder && *folder)) result = AddDirectoryTree(path, baseLength);
+    else if (IsPlainFile(attributes)) result = AddFile(path, baseLength, folder);
+    else if (!(folder && *folder)) result = AddWildcard(path, baseLength);
+    if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+// Estimates
+
+// Sums what an add of path would store: bytes of files and the number of
+// entries.
+HRESULT CArchive2::WalkAddSource(const VOCHAR *path, size_t baseLength, const ArcPattern *pattern, bool recurse,
+                                 uint64_t *size, uint32_t *count)
+{
+    VOCHAR folder[ARC_TEXT_UNITS];
+    if (pattern) VoStrCopyN(folder, path, baseLength + 1 < ARC_TEXT_UNITS ? baseLength + 1 : ARC_TEXT_UNITS);
+    else VoStrCopyN(folder, path, ARC_TEXT_UNITS);
+    if (!pattern) ++*count;  // the folder itself
+    tVOFINDDATA data;
+    HVOFIND find = VoFindFirst(folder[0] ? folder : VOTEXT("."), &data);
+    for (bool more = find != nullptr; more; more = VoFindNext(find, &data)) {
+        if (pattern && !MatchEntryName(pattern, data.name)) continue;
+        VOCHAR child[ARC_TEXT_UNITS];
+        if (!JoinPath(folder, data.name, child)) continue;
+        if (IsFolder(data.attributes)) {
+            if (!pattern || recurse) WalkAddSource(child, 0, nullptr, true, size, count);
+        } else if (IsPlainFile(data.attributes)) {
+            *size += data.size;
+            ++*count;
+        }
+    }
+    if (find) VoFindClose(find);
+    return S_OK;
+}
+
+// What an add of path would store: the bytes of its files and its number
+// of entries; 1 when path is a pattern without a usable "*".
+HRESULT CArchive2::MeasureAdd(const VOCHAR *path, uint32_t flags, uint64_t *size, uint32_t *count, bool report)
+{
+    *size = 0;
+    *count = 0;
+    uint32_t attributes = VoPathGetAttributes(path);
+    if (IsPlainFile(attributes)) {
+        VoGetFileSizeByName(path, size);
+        *count = 1;
+        return S_OK;
+    }
+    if (IsFolder(attributes)) return WalkAddSource(path, 0, nullptr, true, size, count);
+    ArcPattern pattern;
+    CVoArchiveProgress *progress = m_progress;
+    if (!report) m_progress = nullptr;
+    HRESULT prepared = CheckForWildcards(VoGetFileNamePtrW(path), &pattern);
+    m_progress = progress;
+    if (FAILED(prepared) || pattern.kind == 0) {
+        if (report) ReportError(ARC_ERR_NOWILDCARD, "GetSizeAddEntry", path);
+        return S_FALSE;
+    }
+    VOCHAR base[ARC_TEXT_UNITS];
+    base[0] = 0;
+    VoGetPathNameFromFilePath(path, base, ARC_TEXT_UNITS);
+    return WalkAddSource(path, VoStrLen(base), &pattern, (flags & ARC_ADD_RECURSE) != 0, size, count);
+}
+
+HRESULT CArchive2::GetSizeAddEntry(const VOCHAR *path, uint64_t *size, uint32_t flags)
+{
+    uint32_t count = 0;
+    return MeasureAdd(path, flags, size, &count, true);
+}
+
+HRESULT CArchive2::GetCountAddEntry(const VOCHAR *path, uint32_t *count, uint32_t flags)
+{
+    uint64_t size = 0;
+    return MeasureAdd(path, flags, &size, count, true);
+}
+
+HRESULT CArchive2::IsSpaceForAddEntry(const VOCHAR *path, uint32_t flags)
+{
+    if (m_mode != ARC_OPEN_CREATE && m_mode != ARC_OPEN_APPEND) return E_FAIL;
+    uint64_t needed = 0;
+    uint32_t count = 0;
+    HRESULT hr = MeasureAdd(path, flags, &needed, &count, false);
+    if (FAILED(hr)) return hr;
+    if (m_mode == ARC_OPEN_APPEND) {
+        int64_t archiveSize = GetArchiveSize();
+        if (archiveSize > 0) needed += (uint64_t)archiveSize;
+    }
+    VOCHAR root[ARC_TEXT_UNITS];
+    if (!VoGetRootPathFromFilePath(m_archivePath, root, ARC_TEXT_UNITS)) VoStrCopyN(root, m_archivePath, ARC_TEXT_UNITS);
+    return needed / 1024 > FreeKilobytes(root, true) ? S_FALSE : S_OK;
+}

@@ -1,0 +1,103 @@
+// CArchive2: the pieces every writing operation shares: raw block copies,
+// output writes, the end record, and free space.
+#include <cstring>
+
+#include "archive/archive.h"
+#include "archive/entry_item.h"
+#include "files/files.h"
+
+HRESULT CArchive2::WriteOutput(const void *bytes, uint32_t size, const char *operation)
+{
+    if (size && !VoFileWrite(m_outputFile, bytes, size)) {
+        ReportError(ARC_ERR_WRITE, operation, m_outputPath[0] ? m_outputPath : m_archivePath);
+        return VO_E_WRITE;
+    }
+    m_outputPosition += size;
+    return S_OK;
+}
+
+// Writes a text as UTF-16LE without terminator.
+static HRESULT WriteText(CArchive2 *archive, HRESULT (CArchive2::*write)(const void *, uint32_t, const char *),
+                         const VOCHAR *text, uint32_t length, const char *operation)
+{
+    uint8_t bytes[2 * (ARC_MAX_COMMENT + 1)];
+    for (uint32_t i = 0; i < length; ++i) {
+        bytes[2 * i] = (uint8_t)text[i];
+        bytes[2 * i + 1] = (uint8_t)(text[i] >> 8);
+    }
+    return (archive->*write)(bytes, 2 * length, operation);
+}
+
+HRESULT CArchive2::BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t size, HVOFILE destination,
+                             int64_t destinationPosition)
+{
+    const char *operation = "Block Copy";
+    uint8_t *buffer = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
+    if (!buffer) {
+        ReportError(ARC_ERR_NOMEMORY, operation);
+        return E_OUTOFMEMORY;
+    }
+    HRESULT result = S_OK;
+    if (!VoFileSeek(source, sourcePosition) || !VoFileSeek(destination, destinationPosition)) {
+        ReportError(ARC_ERR_READ, operation);
+        result = VO_E_READ;
+    }
+    uint64_t remaining = size, read = 0, written = 0;
+    while (remaining > 0 && SUCCEEDED(result)) {
+        uint32_t chunk = remaining < ARC_CHUNK_SIZE ? (uint32_t)remaining : ARC_CHUNK_SIZE;
+        uint32_t got = 0;
+        if (!VoFileRead(source, buffer, chunk, &got) || got != chunk) {
+            ReportError(ARC_ERR_READ, operation);
+            result = VO_E_READ;
+            break;
+        }
+        read += got;
+        if (!VoFileWrite(destination, buffer, got)) {
+            ReportError(ARC_ERR_WRITE, operation);
+            result = VO_E_WRITE;
+            break;
+        }
+        written += got;
+        remaining -= got;
+        if (m_progress) {
+            m_progress->OnProgress(got, 0);
+            if (m_progress->GetAnswer() == VO_E_CANCEL) result = VO_E_CANCEL;
+        }
+    }
+    if (read != written) ReportError(ARC_ERR_BLOCK, operation);
+    VoMemFree(buffer);
+    return result;
+}
+
+HRESULT CArchive2::AddEndOfCentralDir(uint64_t directoryStart)
+{
+    const char *operation = "AddEndOfCentralDir";
+    ArcEndRecord end;
+    memset(&end, 0, sizeof end);
+    end.signature = ARC_END_SIGNATURE;
+    end.volumeCount = m_volumeCount ? m_volumeCount : 1;
+    end.entryCount1 = end.entryCount = m_entriesWritten;
+    end.directorySize = m_outputPosition - directoryStart;
+    end.directoryOffset = directoryStart;
+    end.startOffset = m_startOffset;
+    end.commentLength = (uint32_t)VoStrLen(m_volumeComment);
+    end.baseNameLength = (uint32_t)VoStrLen(m_baseName);
+    if (end.commentLength > ARC_MAX_COMMENT) end.commentLength = ARC_MAX_COMMENT;
+    if (end.baseNameLength > ARC_MAX_NAME) end.baseNameLength = ARC_MAX_NAME;
+    uint8_t bytes[ARC_END_RECORD_SIZE];
+    ArcEncodeEndRecord(&end, bytes);
+    HRESULT hr = WriteOutput(bytes, sizeof bytes, operation);
+    if (SUCCEEDED(hr)) hr = WriteText(this, &CArchive2::WriteOutput, m_volumeComment, end.commentLength, operation);
+    if (SUCCEEDED(hr)) hr = WriteText(this, &CArchive2::WriteOutput, m_baseName, end.baseNameLength, operation);
+    if (SUCCEEDED(hr)) m_endRecord = end;
+    return hr;
+}
+
+// Free space in KB on the volume holding folder. On FAT volumes a file
+// cannot pass 4 GiB, so that figure stands in for the free space.
+uint64_t CArchive2::FreeKilobytes(const VOCHAR *folder, bool fatRule)
+{
+    if (fatRule && (VoStrCmpI(m_fileSystemName, VOTEXT("FAT32")) == 0 || VoStrCmpI(m_fileSystemName, VOTEXT("FAT")) == 0))
+        return 4194304;
+    return VoGetDiskFreeSpace(folder, 1024);
+}

@@ -1,0 +1,157 @@
+// CArchive2: the central directory written at Close, the entries carried
+// over from the old archive when appending, and comments.
+#include <cstring>
+
+#include "archive/archive.h"
+#include "archive/entry_item.h"
+
+namespace {
+
+void EncodeText(const VOCHAR *text, uint32_t length, uint8_t *bytes)
+{
+    for (uint32_t i = 0; i < length; ++i) {
+        bytes[2 * i] = (uint8_t)text[i];
+        bytes[2 * i + 1] = (uint8_t)(text[i] >> 8);
+    }
+}
+
+// The directory record of a written entry: the header's fields, the name
+// and the local header's offset.
+void MakeDirectoryRecord(const ArcEntryItem *item, ArcDirectoryRecord *record)
+{
+    const ArcLocalHeader &h = item->header;
+    memset(record, 0, sizeof *record);
+    record->signature = ARC_DIRECTORY_SIGNATURE;
+    record->reserved1 = h.reserved1;
+    record->reserved2 = h.reserved2;
+    record->method = h.method;
+    record->level = h.level;
+    record->fileTime = h.fileTime;
+    record->dataCrc = h.dataCrc;
+    record->contentCrc = h.contentCrc;
+    record->compressedSize = h.compressedSize;
+    record->uncompressedSize = h.uncompressedSize;
+    record->nameLength = h.nameLength;
+    record->secondLength = h.secondLength;
+    record->attributes = h.attributes;
+    record->localHeaderOffset = item->headerOffset;
+}
+
+}  // namespace
+
+HRESULT CArchive2::CopyExistingEntries()
+{
+    const char *operation = "CopyExistingEntries";
+    // What is carried over: every old entry not replaced by a new one (the
+    // items written since Open are the first oldCount of the list).
+    int oldCount = m_entryList->count;
+    auto replaced = [&](const VOCHAR *name) {
+        for (int i = 0; i < oldCount; ++i)
+            if (VoStrCmpI(((const ArcEntryItem *)VoList_GetItem(m_entryList, i))->name, name) == 0) return true;
+        return false;
+    };
+    ArcDirectoryEntry entry;
+    if (m_progress) {
+        uint64_t total = 0;
+        for (HRESULT hr = FindFirstCentralDirectory(&entry); hr == S_OK; hr = FindNextCentralDirectory(&entry))
+            if (!replaced(entry.name)) total += entry.record.compressedSize;
+        m_progress->Begin(VOTEXT("Entries"), ArcLow(total), ArcHigh(total));
+        m_progress->OnStatus(ARC_STAT_COPY);
+    }
+    HRESULT result = S_OK;
+    HRESULT hr;
+    for (hr = FindFirstCentralDirectory(&entry); hr == S_OK && SUCCEEDED(result); hr = FindNextCentralDirectory(&entry)) {
+        if (replaced(entry.name)) continue;
+        const ArcDirectoryRecord &r = entry.record;
+        ArcEntryItem item;
+        memset(&item, 0, sizeof item);
+        item.header.reserved1 = r.reserved1;
+        item.header.method = r.method;
+        item.header.level = r.level;
+        item.header.fileTime = r.fileTime;
+        item.header.dataCrc = r.dataCrc;
+        item.header.contentCrc = r.contentCrc;
+        item.header.compressedSize = r.compressedSize;
+        item.header.uncompressedSize = r.uncompressedSize;
+        item.header.attributes = r.attributes;
+        VoStrCopyN(item.name, entry.name, ARC_TEXT_UNITS);
+        result = WriteEntryHeader(&item, operation);
+        if (FAILED(result)) break;
+        int64_t from = (int64_t)(m_startOffset + ArcEntryDataOffset(&r));
+        int64_t to = (int64_t)(m_startOffset + m_outputPosition);
+        result = BlockCopy(m_readFile, from, r.compressedSize, m_outputFile, to);
+        if (FAILED(result)) break;
+        m_outputPosition += r.compressedSize;
+        result = InsertEntryItem(&item);
+    }
+    if (SUCCEEDED(result) && FAILED(hr)) result = hr;
+    if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
+    return result;
+}
+
+HRESULT CArchive2::AddCentralDirectory()
+{
+    const char *operation = "AddCentralDirectory";
+    if (m_mode != ARC_OPEN_CREATE && m_mode != ARC_OPEN_APPEND) return E_FAIL;
+    if (!m_entryList) {
+        ReportError(ARC_ERR_NOMEMORY, operation);
+        return E_OUTOFMEMORY;
+    }
+    if (m_mode == ARC_OPEN_APPEND && m_endRecord.entryCount > 0 && m_entryList->count > 0) {
+        HRESULT hr = CopyExistingEntries();
+        if (FAILED(hr)) return hr;
+    }
+    uint64_t directoryStart = m_outputPosition;
+    int count = m_entryList->count;
+    if (count > 0) m_changed = 1;
+    for (int i = 0; i < count; ++i) {
+        const ArcEntryItem *item = (const ArcEntryItem *)VoList_GetItem(m_entryList, i);
+        ArcDirectoryRecord record;
+        MakeDirectoryRecord(item, &record);
+        uint8_t bytes[ARC_DIRECTORY_RECORD_SIZE + 2 * ARC_TEXT_UNITS];
+        ArcEncodeDirectoryRecord(&record, bytes);
+        EncodeText(item->name, record.nameLength, bytes + ARC_DIRECTORY_RECORD_SIZE);
+        HRESULT hr = WriteOutput(bytes, ARC_DIRECTORY_RECORD_SIZE + 2 * record.nameLength, operation);
+        if (FAILED(hr)) return hr;
+    }
+    if (!m_changed) return S_OK;
+    return AddEndOfCentralDir(directoryStart);
+}
+
+void CArchive2::AddVolumeComment(const VOCHAR *text)
+{
+    if (m_mode == ARC_OPEN_READ) return;
+    VoStrCopyN(m_volumeComment, text, ARC_MAX_COMMENT + 1);
+}
+
+HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
+{
+    const char *operation = "Annotate";
+    if (!archivePath) return E_INVALIDARG;
+    if (!VoPathGetFull(archivePath, m_archivePath, ARC_TEXT_UNITS)) VoStrCopyN(m_archivePath, archivePath, ARC_TEXT_UNITS);
+    HVOFILE file = VoFileOpen(m_archivePath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_READ, VO_OPEN_EXISTING);
+    if (!file) {
+        ReportError(ARC_ERR_OPEN, operation, m_archivePath);
+        return VO_E_OPENFILE;
+    }
+    m_mode = ARC_OPEN_APPEND;
+    HRESULT hr = LoadArchive(file);  // closes the file when it fails
+    if (FAILED(hr)) {
+        m_mode = ARC_OPEN_CREATE;
+        ReportError(ARC_ERR_SIGNATURE, operation, m_archivePath);
+        return VO_E_BADSIGNATURE;
+    }
+    m_readFile = m_outputFile = file;
+    VoStrCopyN(m_volumeComment, comment, ARC_MAX_COMMENT + 1);
+    m_entriesWritten = m_endRecord.entryCount;
+    uint64_t directoryEnd = m_endRecord.directoryOffset + m_endRecord.directorySize;
+    m_outputPosition = directoryEnd;
+    hr = VoFileSeek(file, (int64_t)(m_startOffset + directoryEnd)) ? AddEndOfCentralDir(m_endRecord.directoryOffset)
+                                                                    : VO_E_WRITE;
+    // The end record is rewritten in place; a shorter comment than before
+    // leaves the old bytes behind it, which readers never look at.
+    VoFileClose(file);
+    m_readFile = m_outputFile = nullptr;
+    m_mode = ARC_OPEN_CREATE;
+    return hr;
+}
