@@ -7,3 +7,7 @@
 int CommandList(const CommandLine &line);
 int CommandExtract(const CommandLine &line);
 int CommandTest(const CommandLine &line);
+int CommandCreate(const CommandLine &line);
+int CommandAdd(const CommandLine &line);
+int CommandDelete(const CommandLine &line);
+int CommandComment(const CommandLine &line);

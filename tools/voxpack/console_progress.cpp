@@ -118,7 +118,7 @@ void CConsoleProgress::AnswerQuestion(bool readOnly)
     if (!m_showBar) {
         // No one to ask: keep the file and say so.
         ClearBar();
-        PrintError(path + ": exists, kept (use --overwrite to replace it)");
+        PrintError(path + ": exists, kept (" + m_keepHint + ")");
         ++m_keptByDefault;
         return SetAnswer(ARC_ANSWER_NO);
     }

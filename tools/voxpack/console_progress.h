@@ -21,6 +21,8 @@ public:
     // The whole run's size and entry count, for the bar.
     void SetPlan(uint64_t bytes, uint64_t entries);
     void SetOverwritePolicy(OverwritePolicy policy) { m_policy = policy; }
+    // What the user can do about a file kept for want of an answer.
+    void SetKeepHint(const std::string &hint) { m_keepHint = hint; }
     // Clears the bar's line before other output.
     void Finish();
 
@@ -44,6 +46,7 @@ private:
     bool m_verbose;
     bool m_barShown = false;
     OverwritePolicy m_policy = OverwritePolicy::Ask;
+    std::string m_keepHint = "use --overwrite to replace it";
     uint64_t m_planBytes = 0, m_planEntries = 0;
     uint64_t m_bytesDone = 0, m_entriesDone = 0;
     int m_failures = 0;

@@ -21,6 +21,40 @@ struct Command {
 const std::vector<Command> &Commands()
 {
     static const std::vector<Command> commands = {
+        {"create", CommandCreate, {"-m", "-l", "--folder", "-c"}, {"-r", "--clear-readonly", "--force", "-v"},
+         "make a new archive from files, folders and patterns",
+         "usage: voxpack create ARCHIVE [-m store|deflate] [-l 0-9] [-r] [--folder NAME] [--clear-readonly]\n"
+         "                      [-c COMMENT] [--force] PATH...\n"
+         "\n"
+         "Makes ARCHIVE from each PATH: a file, a folder (stored with its own name\n"
+         "and everything below it), or a pattern such as src/*.txt (matching files of\n"
+         "that folder). The archive is written under ARCHIVE.part and takes its name\n"
+         "only when complete; a PATH that fails is reported and the others still go in.\n"
+         "\n"
+         "  -m store|deflate   compression (default deflate)\n"
+         "  -l 0-9             deflate level (default 6)\n"
+         "  -r                 a pattern also takes matching folders, whole\n"
+         "  --folder NAME      put files under this folder of the archive\n"
+         "  --clear-readonly   store files without their read-only attribute\n"
+         "  -c COMMENT         the archive's comment\n"
+         "  --force            replace an existing ARCHIVE\n"},
+        {"add", CommandAdd, {"-m", "-l", "--folder", "-c"}, {"-r", "--clear-readonly", "--replace", "-v"},
+         "add files, folders and patterns to an archive",
+         "usage: voxpack add ARCHIVE [create's options] [--replace] PATH...\n"
+         "\n"
+         "Adds each PATH to ARCHIVE. The archive is rewritten beside itself as\n"
+         "~NAME and replaced only when everything succeeded; after a failure it is\n"
+         "unchanged. An entry name that already exists is asked about on a terminal\n"
+         "and kept elsewhere, unless --replace is given.\n"},
+        {"delete", CommandDelete, {}, {"-v"}, "delete entries matching patterns",
+         "usage: voxpack delete ARCHIVE PATTERN...\n"
+         "\n"
+         "Deletes the entries matching each PATTERN (NAME, *END, BEGIN*, *.*).\n"
+         "The archive is rewritten beside itself and replaced only on success.\n"},
+        {"comment", CommandComment, {}, {}, "set the archive's comment",
+         "usage: voxpack comment ARCHIVE TEXT\n"
+         "\n"
+         "Replaces the comment of ARCHIVE (at most 1023 characters; \"\" clears it).\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
          "usage: voxpack list ARCHIVE [--json]\n"
          "\n"

@@ -1,0 +1,211 @@
+// voxpack create, add, delete and comment.
+#include <cstdio>
+#include <cstdlib>
+
+#include "archive/archive.h"
+#include "commands.h"
+#include "console_progress.h"
+#include "files/files.h"
+
+namespace {
+
+struct AddOptions {
+    uint32_t method = ARC_METHOD_DEFLATE;
+    uint32_t level = 6;
+    uint32_t flags = ARC_ADD_NOTOTAL;
+    VoText folder;
+    bool hasComment = false;
+    VoText comment;
+};
+
+bool ReadAddOptions(const CommandLine &line, AddOptions &o)
+{
+    std::string method = line.Value("-m", "deflate");
+    if (method == "store") o.method = ARC_METHOD_STORE;
+    else if (method != "deflate") {
+        PrintError("-m takes 'store' or 'deflate', not '" + method + "'");
+        return false;
+    }
+    std::string level = line.Value("-l", "6");
+    if (level.size() != 1 || level[0] < '0' || level[0] > '9') {
+        PrintError("-l takes a level from 0 to 9, not '" + level + "'");
+        return false;
+    }
+    o.level = (uint32_t)(level[0] - '0');
+    if (line.Has("-r")) o.flags |= ARC_ADD_RECURSE;
+    if (line.Has("--clear-readonly")) o.flags |= ARC_ADD_CLEARREADONLY;
+    if (line.Has("--replace")) o.flags |= ARC_ADD_REPLACE;
+    o.folder = ToText(line.Value("--folder"));
+    for (VOCHAR &c : o.folder)
+        if (c == '/') c = '\\';
+    while (!o.folder.empty() && o.folder.back() == '\\') o.folder.pop_back();
+    o.hasComment = line.Has("-c");
+    o.comment = ToText(line.Value("-c"));
+    return true;
+}
+
+// The paths to add, made absolute; the total size for the progress bar.
+uint64_t PlanAdd(CArchive2 &archive, const std::vector<VoText> &paths, uint32_t flags)
+{
+    uint64_t total = 0;
+    for (const VoText &p : paths) {
+        uint64_t size = 0;
+        if (archive.GetSizeAddEntry(p.c_str(), &size, flags) == S_OK) total += size;
+    }
+    return total;
+}
+
+// Adds every path; a path that fails is reported and the others still go in.
+void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<std::string> &args,
+              const AddOptions &o)
+{
+    std::vector<VoText> paths;
+    for (size_t i = 1; i < args.size(); ++i) paths.push_back(FullPath(args[i]));
+    archive.SetProgress(nullptr);
+    progress.SetPlan(PlanAdd(archive, paths, o.flags), 0);
+    archive.SetProgress(&progress);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        int before = progress.Failures();
+        HRESULT hr = archive.AddEntryToArchive(paths[i].c_str(), o.method, o.level, o.flags,
+                                               o.folder.empty() ? nullptr : o.folder.c_str());
+        if (hr == VO_E_CANCEL) {
+            progress.ReportResult(hr, args[i + 1]);
+            break;
+        }
+        if (hr == S_FALSE && progress.Failures() == before) progress.ReportResult(hr, args[i + 1] + ": nothing matches");
+        else if (FAILED(hr) && progress.Failures() == before) progress.ReportResult(hr, args[i + 1]);
+    }
+    if (o.hasComment) archive.AddVolumeComment(o.comment.c_str());
+}
+
+// Tells what a failed rewrite left behind: the archive is as it was.
+void ReportLeftover(CArchive2 &archive, const std::string &path)
+{
+    const VOCHAR *leftover = archive.GetLeftoverTemporaryFile();
+    if (leftover && leftover[0])
+        PrintError(path + ": the archive is unchanged; the unfinished new copy is " + ToUtf8(leftover) +
+                   " (it can be deleted)");
+}
+
+}  // namespace
+
+int CommandCreate(const CommandLine &line)
+{
+    if (line.positional.size() < 2) {
+        PrintError("create needs an archive and at least one path (see 'voxpack create --help')");
+        return VOXPACK_USAGE;
+    }
+    AddOptions o;
+    if (!ReadAddOptions(line, o)) return VOXPACK_USAGE;
+    const std::string &path = line.positional[0];
+    VoText archivePath = FullPath(path);
+    if (VoPathGetAttributes(archivePath.c_str()) != VO_INVALID_ATTRIBUTES && !line.Has("--force")) {
+        PrintError(path + ": exists (use 'voxpack add' to add to it, or --force to replace it)");
+        return VOXPACK_USAGE;
+    }
+    // The archive is built under a temporary name and takes its own name
+    // only when it is complete.
+    VoText partial = archivePath + ToText(".part");
+    CConsoleProgress progress(path, IsTerminal(), line.Has("-v"));
+    CArchive2 archive;
+    HRESULT hr = archive.Open(partial.c_str(), ARC_OPEN_CREATE, nullptr);
+    if (FAILED(hr)) {
+        PrintError(path + ": " + DescribeResult(hr));
+        return VOXPACK_USAGE;
+    }
+    AddPaths(archive, progress, line.positional, o);
+    hr = archive.Close();
+    progress.Finish();
+    if (FAILED(hr) || !VoPathRename(partial.c_str(), archivePath.c_str())) {
+        VoPathDeleteFile(partial.c_str());
+        PrintError(path + ": could not be written" + (FAILED(hr) ? ": " + DescribeResult(hr) : std::string()));
+        return VOXPACK_SOME_FAILED;
+    }
+    return progress.Failures() ? VOXPACK_SOME_FAILED : VOXPACK_OK;
+}
+
+int CommandAdd(const CommandLine &line)
+{
+    if (line.positional.size() < 2) {
+        PrintError("add needs an archive and at least one path (see 'voxpack add --help')");
+        return VOXPACK_USAGE;
+    }
+    AddOptions o;
+    if (!ReadAddOptions(line, o)) return VOXPACK_USAGE;
+    const std::string &path = line.positional[0];
+    CConsoleProgress progress(path, IsTerminal(), line.Has("-v"));
+    progress.SetKeepHint("use --replace to replace it");
+    if (line.Has("--replace")) progress.SetOverwritePolicy(OverwritePolicy::Replace);
+    CArchive2 archive;
+    HRESULT hr = archive.Open(FullPath(path).c_str(), ARC_OPEN_APPEND, nullptr);
+    if (FAILED(hr)) {
+        PrintError(path + ": " + DescribeResult(hr));
+        return VOXPACK_USAGE;
+    }
+    AddPaths(archive, progress, line.positional, o);
+    hr = archive.Close();
+    progress.Finish();
+    if (FAILED(hr)) {
+        ReportLeftover(archive, path);
+        return VOXPACK_SOME_FAILED;
+    }
+    return progress.Failures() || progress.KeptByDefault() ? VOXPACK_SOME_FAILED : VOXPACK_OK;
+}
+
+int CommandDelete(const CommandLine &line)
+{
+    if (line.positional.size() < 2) {
+        PrintError("delete needs an archive and at least one pattern (see 'voxpack delete --help')");
+        return VOXPACK_USAGE;
+    }
+    const std::string &path = line.positional[0];
+    CConsoleProgress progress(path, IsTerminal(), line.Has("-v"));
+    CArchive2 archive;
+    HRESULT hr = archive.Open(FullPath(path).c_str(), ARC_OPEN_DELETE, nullptr);
+    if (FAILED(hr)) {
+        PrintError(path + ": " + DescribeResult(hr));
+        return VOXPACK_USAGE;
+    }
+    archive.SetProgress(&progress);
+    bool unmatched = false;
+    for (size_t i = 1; i < line.positional.size(); ++i) {
+        int before = 0;
+        for (int e = 0; e < archive.GetArchiveCount(); ++e) before += archive.GetEntryDeleteStatus(e);
+        hr = archive.DeleteEntryFromArchive(ToText(line.positional[i]).c_str(), 0);
+        int after = 0;
+        for (int e = 0; e < archive.GetArchiveCount(); ++e) after += archive.GetEntryDeleteStatus(e);
+        if (SUCCEEDED(hr) && after == before) {
+            PrintError(path + ": no entry matches '" + line.positional[i] + "'");
+            unmatched = true;
+        }
+    }
+    hr = archive.Close();
+    progress.Finish();
+    if (FAILED(hr)) {
+        ReportLeftover(archive, path);
+        return VOXPACK_SOME_FAILED;
+    }
+    return unmatched || progress.Failures() ? VOXPACK_SOME_FAILED : VOXPACK_OK;
+}
+
+int CommandComment(const CommandLine &line)
+{
+    if (line.positional.size() != 2) {
+        PrintError("comment needs an archive and one text (see 'voxpack comment --help')");
+        return VOXPACK_USAGE;
+    }
+    const std::string &path = line.positional[0];
+    CConsoleProgress progress(path, false, false);
+    CArchive2 archive;
+    VoText text = ToText(line.positional[1]);
+    if (text.size() > ARC_MAX_COMMENT) {
+        PrintError(path + ": the comment is longer than 1023 characters");
+        return VOXPACK_USAGE;
+    }
+    HRESULT hr = archive.Annotate(FullPath(path).c_str(), text.c_str());
+    if (FAILED(hr)) {
+        PrintError(path + ": " + DescribeResult(hr));
+        return hr == VO_E_OPENFILE || hr == VO_E_BADSIGNATURE ? VOXPACK_USAGE : VOXPACK_SOME_FAILED;
+    }
+    return VOXPACK_OK;
+}
