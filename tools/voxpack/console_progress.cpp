@@ -145,6 +145,13 @@ void CConsoleProgress::ReportResult(HRESULT result, const std::string &what)
     ++m_failures;
 }
 
+void CConsoleProgress::ReportFailure(const std::string &what)
+{
+    ClearBar();
+    PrintError(m_archive + ": " + what);
+    ++m_failures;
+}
+
 static std::string Mebibytes(uint64_t bytes)
 {
     char text[32];

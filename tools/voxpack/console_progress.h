@@ -34,6 +34,8 @@ public:
     int KeptByDefault() const { return m_keptByDefault; }
     // Prints a failure of the run that came as a result code only.
     void ReportResult(HRESULT result, const std::string &what);
+    // Prints a failure told in words of the caller's own.
+    void ReportFailure(const std::string &what);
 
 private:
     void Draw(bool force);

@@ -171,7 +171,7 @@ int CommandExtract(const CommandLine &line)
     } else {
         for (size_t i = 1; i < line.positional.size(); ++i) {
             HRESULT hr = a.ExtractEntry(ToText(line.positional[i]).c_str(), dest.c_str(), flags | ARC_EXTRACT_NOTOTAL);
-            if (hr == S_FALSE) progress.ReportResult(hr, "no entry matches '" + line.positional[i] + "'");
+            if (hr == S_FALSE) progress.ReportFailure("no entry matches '" + line.positional[i] + "'");
             else if (FAILED(hr) && hr != VO_E_SMALLBUFFER) progress.ReportResult(hr, line.positional[i]);
         }
     }

@@ -55,6 +55,63 @@ uint64_t PlanAdd(CArchive2 &archive, const std::vector<VoText> &paths, uint32_t 
     return total;
 }
 
+// With an archive folder the engine takes single files only: a pattern is
+// expanded here into the files it matches.
+std::vector<VoText> ExpandForFolder(CArchive2 &archive, const VoText &path)
+{
+    std::vector<VoText> files;
+    VOCHAR folder[VO_MAX_PATH];
+    folder[0] = 0;
+    VoGetPathNameFromFilePath(path.c_str(), folder, VO_MAX_PATH);
+    ArcPattern pattern;
+    archive.SetProgress(nullptr);
+    HRESULT hr = archive.CheckForWildcards(VoGetFileNamePtrW(path.c_str()), &pattern);
+    if (FAILED(hr) || pattern.kind == 0) return files;
+    tVOFINDDATA data;
+    HVOFIND find = VoFindFirst(folder, &data);
+    for (bool more = find != nullptr; more; more = VoFindNext(find, &data)) {
+        bool plain = !(data.attributes & (VO_ATTR_DIRECTORY | VO_ATTR_DEVICE | VO_ATTR_REPARSE));
+        if (plain && CArchive2::MatchEntryName(&pattern, data.name)) files.push_back(VoText(folder) + data.name);
+    }
+    if (find) VoFindClose(find);
+    return files;
+}
+
+// Adds one path; returns false when it failed (the failure is reported).
+bool AddOnePath(CArchive2 &archive, CConsoleProgress &progress, const VoText &path, const std::string &arg,
+                const AddOptions &o)
+{
+    int before = progress.Failures();
+    bool withFolder = !o.folder.empty();
+    uint32_t attributes = VoPathGetAttributes(path.c_str());
+    if (withFolder && attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY)) {
+        progress.ReportFailure(arg + ": --folder takes files and patterns, not folders");
+        return false;
+    }
+    std::vector<VoText> files;
+    if (withFolder && attributes == VO_INVALID_ATTRIBUTES) {
+        files = ExpandForFolder(archive, path);
+        archive.SetProgress(&progress);
+        if (files.empty()) {
+            progress.ReportFailure(arg + ": nothing matches");
+            return false;
+        }
+    } else {
+        files.push_back(path);
+    }
+    for (const VoText &file : files) {
+        HRESULT hr = archive.AddEntryToArchive(file.c_str(), o.method, o.level, o.flags,
+                                               withFolder ? o.folder.c_str() : nullptr);
+        if (hr == VO_E_CANCEL) {
+            progress.ReportResult(hr, arg);
+            return false;
+        }
+        if (hr == S_FALSE && progress.Failures() == before) progress.ReportFailure(arg + ": nothing matches");
+        else if (FAILED(hr) && progress.Failures() == before) progress.ReportResult(hr, arg);
+    }
+    return progress.Failures() == before;
+}
+
 // Adds every path; a path that fails is reported and the others still go in.
 void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<std::string> &args,
               const AddOptions &o)
@@ -64,17 +121,7 @@ void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<
     archive.SetProgress(nullptr);
     progress.SetPlan(PlanAdd(archive, paths, o.flags), 0);
     archive.SetProgress(&progress);
-    for (size_t i = 0; i < paths.size(); ++i) {
-        int before = progress.Failures();
-        HRESULT hr = archive.AddEntryToArchive(paths[i].c_str(), o.method, o.level, o.flags,
-                                               o.folder.empty() ? nullptr : o.folder.c_str());
-        if (hr == VO_E_CANCEL) {
-            progress.ReportResult(hr, args[i + 1]);
-            break;
-        }
-        if (hr == S_FALSE && progress.Failures() == before) progress.ReportResult(hr, args[i + 1] + ": nothing matches");
-        else if (FAILED(hr) && progress.Failures() == before) progress.ReportResult(hr, args[i + 1]);
-    }
+    for (size_t i = 0; i < paths.size(); ++i) AddOnePath(archive, progress, paths[i], args[i + 1], o);
     if (o.hasComment) archive.AddVolumeComment(o.comment.c_str());
 }
 

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# voxpack create / add / delete / comment from the outside: round trips,
+# and an archive that survives a killed append and a full disk.
+#   test_voxpack_write.sh VOXPACK
+set -u
+voxpack=$1
+work=$(mktemp -d)
+cleanup() {
+  umountpoint=$work/small
+  mountpoint -q "$umountpoint" 2>/dev/null && umount "$umountpoint"
+  chmod -R u+w "$work"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+passes=0
+
+check() {
+  local what=$1
+  shift
+  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+expect_code() {
+  local want=$1
+  shift
+  "$@" >"$work/out" 2>"$work/err"
+  local got=$?
+  [ "$got" = "$want" ] || { echo "  exit code $got, wanted $want: $*"; cat "$work/err"; return 1; }
+}
+
+same_tree() { diff -r "$1" "$2" >/dev/null; }
+entries() { "$voxpack" list --json "$1" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)["entries"]))'; }
+
+# A package-like tree: text, an empty file, an empty folder, binary data,
+# a non-ASCII name.
+mkdir -p "$work/src/pkg/sub/deeper" "$work/src/pkg/empty"
+for i in $(seq 1 30); do seq 1 $((i * 50)) >"$work/src/pkg/sub/text$i.txt"; done
+: >"$work/src/pkg/zero.txt"
+head -c 300000 /dev/urandom >"$work/src/pkg/sub/deeper/random.bin"
+echo "snowman" >"$work/src/pkg/caf$(printf '\xc3\xa9')-$(printf '\xe2\x98\x83').txt"
+touch -d '2001-02-03 04:05:06' "$work/src/pkg/sub/text1.txt"
+
+for method in store deflate; do
+  check "create -m $method" expect_code 0 "$voxpack" create "$work/$method.ach" "$work/src/pkg" -m $method
+  check "no partial file left" test ! -e "$work/$method.ach.part"
+  check "test passes ($method)" expect_code 0 "$voxpack" test "$work/$method.ach"
+  check "entries listed ($method)" test "$(entries "$work/$method.ach")" = 37
+  check "extract ($method)" expect_code 0 "$voxpack" extract "$work/$method.ach" -o "$work/x-$method"
+  check "tree round trip ($method)" same_tree "$work/src/pkg" "$work/x-$method/pkg"
+  check "time kept ($method)" test "$(stat -c %Y "$work/x-$method/pkg/sub/text1.txt")" = "$(stat -c %Y "$work/src/pkg/sub/text1.txt")"
+done
+check "deflate is smaller" test "$(stat -c %s "$work/deflate.ach")" -lt "$(stat -c %s "$work/store.ach")"
+check "create refuses an existing archive" expect_code 2 "$voxpack" create "$work/deflate.ach" "$work/src/pkg"
+check "patterns and an archive folder" expect_code 0 "$voxpack" create "$work/p.ach" "$work/src/pkg/sub/text1*" --folder docs
+check "pattern entries" test "$(entries "$work/p.ach")" = 11
+
+# add: keep by default off a terminal, replace on request.
+echo "version 1" >"$work/note.txt"
+check "add" expect_code 0 "$voxpack" add "$work/deflate.ach" "$work/note.txt"
+echo "version 2" >"$work/note.txt"
+check "add of an existing name keeps it, exit 1" expect_code 1 "$voxpack" add "$work/deflate.ach" "$work/note.txt"
+check "add --replace" expect_code 0 "$voxpack" add --replace "$work/deflate.ach" "$work/note.txt"
+check "extract the note" expect_code 0 "$voxpack" extract --overwrite "$work/deflate.ach" -o "$work/x-note" note.txt
+check "the note is the new one" grep -q "version 2" "$work/x-note/note.txt"
+check "entry count after adds" test "$(entries "$work/deflate.ach")" = 38
+
+# delete first, middle, last.
+check "delete" expect_code 0 "$voxpack" delete "$work/deflate.ach" 'pkg\' 'text5.txt' note.txt
+check "entry count after delete" test "$(entries "$work/deflate.ach")" = 35
+check "test after delete" expect_code 0 "$voxpack" test "$work/deflate.ach"
+check "delete of nothing, exit 1" expect_code 1 "$voxpack" delete "$work/deflate.ach" nothing.here
+check "comment" expect_code 0 "$voxpack" comment "$work/deflate.ach" "Sample package $(printf '\xe2\x9c\x93')"
+check "comment reads back" sh -c "'$voxpack' list --json '$work/deflate.ach' | grep -q 'Sample package'"
+
+# A killed append leaves the archive byte for byte as it was.
+head -c 60000000 /dev/urandom >"$work/big.bin"
+sum=$(sha256sum <"$work/store.ach")
+"$voxpack" add "$work/store.ach" "$work/big.bin" -l 9 2>/dev/null &
+pid=$!
+sleep 0.3
+kill -9 $pid 2>/dev/null
+wait $pid 2>/dev/null
+check "killed append: archive intact" test "$(sha256sum <"$work/store.ach")" = "$sum"
+check "killed append: archive still tests" expect_code 0 "$voxpack" test "$work/store.ach"
+rm -f "$work/~store.ach"
+
+# A full disk: a small file system where root may mount one.
+mkdir -p "$work/small"
+if mount -t tmpfs -o size=2m tmpfs "$work/small" 2>/dev/null; then
+  cp "$work/p.ach" "$work/small/p.ach"
+  sum=$(sha256sum <"$work/small/p.ach")
+  head -c 3000000 /dev/urandom >"$work/r.bin"
+  check "add on a full disk fails, exit 1" expect_code 1 "$voxpack" add "$work/small/p.ach" "$work/r.bin" -m store
+  check "full disk: one line names the archive" grep -q "small/p.ach" "$work/err"
+  check "full disk: archive intact" test "$(sha256sum <"$work/small/p.ach")" = "$sum"
+  umount "$work/small"
+else
+  echo "(no tmpfs mount here: the full-disk check is skipped)"
+fi
+
+echo "$passes passed, $failures failed"
+[ "$failures" = 0 ]
