@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Archives written on Linux extract on Windows (voxpack.exe under Wine) and
+# the other way round, byte for byte and with their times.
+#   test_cross.sh VOXPACK VOXPACK_EXE WINE_RUN
+set -u
+native=$1
+windows=$2
+winerun=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passes=0
+
+check() {
+  local what=$1
+  shift
+  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+# A Linux path as Wine's Z: drive shows it.
+win() { printf 'Z:%s' "${1//\//\\}"; }
+wine_voxpack() { "$winerun" "$windows" "$@" >"$work/wine.log" 2>&1; }
+
+mkdir -p "$work/src/tree/sub/deep" "$work/src/tree/empty"
+for i in $(seq 1 20); do seq 1 $((i * 300)) >"$work/src/tree/sub/file$i.txt"; done
+head -c 700000 /dev/urandom >"$work/src/tree/sub/deep/random.bin"
+: >"$work/src/tree/zero.txt"
+echo "accents" >"$work/src/tree/$(printf 'r\xc3\xa9sum\xc3\xa9').txt"
+touch -d '2010-05-06 07:08:09' "$work/src/tree/sub/file3.txt"
+
+check "Linux create" "$native" create "$work/linux.ach" "$work/src/tree"
+check "Windows extract of the Linux archive" wine_voxpack extract "$(win "$work/linux.ach")" -o "$(win "$work/on-windows")"
+check "same tree on Windows" diff -r "$work/src/tree" "$work/on-windows/tree"
+check "time kept on Windows" test "$(stat -c %Y "$work/on-windows/tree/sub/file3.txt")" = "$(stat -c %Y "$work/src/tree/sub/file3.txt")"
+
+check "Windows create" wine_voxpack create "$(win "$work/windows.ach")" "$(win "$work/src/tree")" -m store
+check "Linux test of the Windows archive" "$native" test "$work/windows.ach"
+check "Linux extract of the Windows archive" "$native" extract "$work/windows.ach" -o "$work/on-linux"
+check "same tree on Linux" diff -r "$work/src/tree" "$work/on-linux/tree"
+check "time kept on Linux" test "$(stat -c %Y "$work/on-linux/tree/sub/file3.txt")" = "$(stat -c %Y "$work/src/tree/sub/file3.txt")"
+check "Windows lists the Linux archive" wine_voxpack list --json "$(win "$work/linux.ach")"
+
+[ "$failures" = 0 ] || cat "$work/wine.log"
+echo "$passes passed, $failures failed"
+[ "$failures" = 0 ]
