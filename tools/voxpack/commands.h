@@ -11,3 +11,7 @@ int CommandCreate(const CommandLine &line);
 int CommandAdd(const CommandLine &line);
 int CommandDelete(const CommandLine &line);
 int CommandComment(const CommandLine &line);
+int CommandSea(const CommandLine &line);
+int CommandUnsea(const CommandLine &line);
+int CommandSplit(const CommandLine &line);
+int CommandMerge(const CommandLine &line);

@@ -55,6 +55,27 @@ const std::vector<Command> &Commands()
          "usage: voxpack comment ARCHIVE TEXT\n"
          "\n"
          "Replaces the comment of ARCHIVE (at most 1023 characters; \"\" clears it).\n"},
+        {"sea", CommandSea, {}, {"-v"}, "join a stub program and an archive into one executable",
+         "usage: voxpack sea ARCHIVE STUB OUTPUT\n"
+         "\n"
+         "Writes OUTPUT: the program STUB followed by ARCHIVE, a self-extracting\n"
+         "archive. An incomplete OUTPUT is removed after a failure.\n"},
+        {"unsea", CommandUnsea, {}, {"--overwrite", "-v"}, "split a self-extracting archive into stub and archive",
+         "usage: voxpack unsea SEA DESTFOLDER [--overwrite]\n"
+         "\n"
+         "Writes the stub of SEA as Seastub.exe and the archive under the name it\n"
+         "was made from into DESTFOLDER (created when missing). Existing files are\n"
+         "asked about on a terminal and kept elsewhere, unless --overwrite.\n"},
+        {"split", CommandSplit, {}, {"-v"}, "split an archive into volumes",
+         "usage: voxpack split ARCHIVE VOLUME_SIZE\n"
+         "\n"
+         "Splits ARCHIVE into volumes of at most VOLUME_SIZE bytes (or with K, M, G:\n"
+         "300K, 650M, 4G): ARCHIVE keeps the first part and the directory, NAME2.ext,\n"
+         "NAME3.ext, ... beside it the rest. ARCHIVE is replaced only on success.\n"},
+        {"merge", CommandMerge, {}, {"-v"}, "merge a split archive back into one file",
+         "usage: voxpack merge ARCHIVE\n"
+         "\n"
+         "Joins the volumes of ARCHIVE (its main file) back into ARCHIVE.\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
          "usage: voxpack list ARCHIVE [--json]\n"
          "\n"

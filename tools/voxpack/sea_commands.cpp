@@ -1,0 +1,132 @@
+// voxpack sea, unsea, split and merge.
+#include <cctype>
+#include <cstdlib>
+
+#include "archive/archive.h"
+#include "commands.h"
+#include "console_progress.h"
+#include "files/files.h"
+
+namespace {
+
+// "300K", "650M", "4G" or plain bytes; 0 when the text is not a size.
+int64_t ParseSize(const std::string &text)
+{
+    if (text.empty() || !isdigit((unsigned char)text[0])) return 0;
+    char *end = nullptr;
+    unsigned long long value = strtoull(text.c_str(), &end, 10);
+    std::string suffix = end;
+    int shift = 0;
+    if (suffix == "K" || suffix == "k") shift = 10;
+    else if (suffix == "M" || suffix == "m") shift = 20;
+    else if (suffix == "G" || suffix == "g") shift = 30;
+    else if (!suffix.empty()) return 0;
+    if (value == 0 || value > (0x7FFFFFFFFFFFFFFFull >> shift)) return 0;
+    return (int64_t)(value << shift);
+}
+
+// Runs one operation on an archive opened in `mode`, then closes it. Every
+// failure is told once: by the engine through the progress object, or here
+// from the result.
+int RunOnArchive(const std::string &path, uint32_t mode, CConsoleProgress &progress,
+                 HRESULT (*operation)(CArchive2 &, void *), void *context)
+{
+    CArchive2 archive;
+    HRESULT hr = archive.Open(FullPath(path).c_str(), mode, nullptr);
+    if (FAILED(hr)) {
+        PrintError(path + ": " + DescribeResult(hr));
+        return VOXPACK_USAGE;
+    }
+    archive.SetProgress(&progress);
+    int before = progress.Failures();
+    hr = operation(archive, context);
+    if (FAILED(hr) && progress.Failures() == before) progress.ReportResult(hr, "");
+    HRESULT closed = archive.Close();
+    progress.Finish();
+    if (FAILED(closed)) {
+        if (progress.Failures() == before) progress.ReportResult(closed, "");
+        const VOCHAR *leftover = archive.GetLeftoverTemporaryFile();
+        if (leftover && leftover[0])
+            PrintError(path + ": the archive is unchanged; the unfinished new copy is " + ToUtf8(leftover));
+    }
+    return FAILED(hr) || FAILED(closed) || progress.Failures() ? VOXPACK_SOME_FAILED : VOXPACK_OK;
+}
+
+struct SeaContext {
+    VoText output, stub;
+};
+
+}  // namespace
+
+int CommandSea(const CommandLine &line)
+{
+    if (line.positional.size() != 3) {
+        PrintError("sea needs an archive, a stub program and an output file (see 'voxpack sea --help')");
+        return VOXPACK_USAGE;
+    }
+    SeaContext context{FullPath(line.positional[2]), FullPath(line.positional[1])};
+    if (VoPathGetAttributes(context.stub.c_str()) == VO_INVALID_ATTRIBUTES) {
+        PrintError(line.positional[1] + ": no such file");
+        return VOXPACK_USAGE;
+    }
+    CConsoleProgress progress(line.positional[0], IsTerminal(), line.Has("-v"));
+    int code = RunOnArchive(line.positional[0], ARC_OPEN_SEA, progress, [](CArchive2 &a, void *c) {
+        SeaContext *sea = (SeaContext *)c;
+        return a.CreateSEA(sea->output.c_str(), sea->stub.c_str(), 0);
+    }, &context);
+    if (code != VOXPACK_OK && VoPathDeleteFile(context.output.c_str()))
+        PrintError(line.positional[2] + ": removed the incomplete output");
+    return code;
+}
+
+int CommandUnsea(const CommandLine &line)
+{
+    if (line.positional.size() != 2) {
+        PrintError("unsea needs a self-extracting archive and a folder (see 'voxpack unsea --help')");
+        return VOXPACK_USAGE;
+    }
+    VoText dest = FullPath(line.positional[1]);
+    if (VoPathGetAttributes(dest.c_str()) == VO_INVALID_ATTRIBUTES && !VoCreateDirectory(dest.c_str(), nullptr)) {
+        PrintError(line.positional[1] + ": cannot create the folder");
+        return VOXPACK_USAGE;
+    }
+    CConsoleProgress progress(line.positional[0], IsTerminal(), line.Has("-v"));
+    uint32_t flags = line.Has("--overwrite") ? ARC_OVERWRITE : 0;
+    struct Context {
+        VoText dest;
+        uint32_t flags;
+    } context{dest, flags};
+    int code = RunOnArchive(line.positional[0], ARC_OPEN_SEA, progress, [](CArchive2 &a, void *c) {
+        Context *u = (Context *)c;
+        return a.SplitSEA(u->dest.c_str(), u->flags);
+    }, &context);
+    return code == VOXPACK_OK && progress.KeptByDefault() ? VOXPACK_SOME_FAILED : code;
+}
+
+int CommandSplit(const CommandLine &line)
+{
+    if (line.positional.size() != 2) {
+        PrintError("split needs an archive and a volume size (see 'voxpack split --help')");
+        return VOXPACK_USAGE;
+    }
+    int64_t size = ParseSize(line.positional[1]);
+    if (size <= 0) {
+        PrintError("'" + line.positional[1] + "' is not a volume size (bytes, or with K, M, G: 300K, 650M, 4G)");
+        return VOXPACK_USAGE;
+    }
+    CConsoleProgress progress(line.positional[0], IsTerminal(), line.Has("-v"));
+    return RunOnArchive(line.positional[0], ARC_OPEN_VOLUMES, progress, [](CArchive2 &a, void *c) {
+        return a.SplitArchive(*(int64_t *)c, 0);
+    }, &size);
+}
+
+int CommandMerge(const CommandLine &line)
+{
+    if (line.positional.size() != 1) {
+        PrintError("merge needs the main file of a split archive (see 'voxpack merge --help')");
+        return VOXPACK_USAGE;
+    }
+    CConsoleProgress progress(line.positional[0], IsTerminal(), line.Has("-v"));
+    return RunOnArchive(line.positional[0], ARC_OPEN_VOLUMES, progress,
+                        [](CArchive2 &a, void *) { return a.MergeArchive(0); }, nullptr);
+}
