@@ -277,4 +277,7 @@ protected:
     // result is longer than a path may be.
     static constexpr size_t kNumberedPathUnits = 3 * ARC_TEXT_UNITS;
     static bool ComposeNumberedPath(const VOCHAR *folder, const VOCHAR *nameSource, uint32_t n, VOCHAR *out);
+    void DeleteMergedVolumes();
+    uint32_t m_mergedVolumes = 0;  // volumes a finished merge took in
+    VOCHAR m_mergedVolumeBase[ARC_TEXT_UNITS] = {0};
 };

@@ -107,7 +107,7 @@ int64_t CArchive2::GetArchiveSize()
     if (!IsOpen()) return -1;
     int64_t total = m_readFile ? VoFileGetSize(m_readFile) : -1;
     for (uint32_t n = 2; n <= m_volumeCount; ++n) {
-        VOCHAR path[ARC_TEXT_UNITS * 2];
+        VOCHAR path[kNumberedPathUnits];
         GetVolumeName(m_baseName, (int)n, path);
         HVOFILE volume = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
         if (!volume) {
@@ -148,7 +148,9 @@ void CArchive2::GetVolumeName(const VOCHAR *baseName, int n, VOCHAR *out)
     VOCHAR title[ARC_TEXT_UNITS];
     folder[0] = 0;
     VoGetPathNameFromFilePath(m_archivePath, folder, ARC_TEXT_UNITS);
-    VoStrCopyN(title, baseName ? baseName : VOTEXT(""), ARC_TEXT_UNITS);
+    // A base name may be a full path (an archive made into a self-extracting
+    // one): volumes lie beside the opened file and take its file name only.
+    VoStrCopyN(title, baseName ? VoGetFileNamePtrW(baseName) : VOTEXT(""), ARC_TEXT_UNITS);
     VOCHAR *extension = VoGetFileNameExtensionPtrW(title);
     VOCHAR extensionText[ARC_TEXT_UNITS];
     VoStrCopyN(extensionText, extension, ARC_TEXT_UNITS);
@@ -160,7 +162,7 @@ HRESULT CArchive2::ValidateMultiVolume()
 {
     if (m_volumeCount < 2) return S_FALSE;
     for (uint32_t n = 2; n <= m_volumeCount; ++n) {
-        VOCHAR path[ARC_TEXT_UNITS * 2];
+        VOCHAR path[kNumberedPathUnits];
         GetVolumeName(m_baseName, (int)n, path);
         if (!VoDoesFileExist(path)) {
             ReportError(ARC_ERR_VOLUME, "ValidateMultiVolume", path);

@@ -228,7 +228,7 @@ HVOFILE CArchive2::FindVolumeForOffset(uint64_t *offset, int *volume)
     for (uint32_t n = 2;; ++n) {
         *volume = (int)n;
         if (n > m_volumeCount) return nullptr;
-        VOCHAR path[ARC_TEXT_UNITS * 2];
+        VOCHAR path[kNumberedPathUnits];
         GetVolumeName(m_baseName, (int)n, path);
         HVOFILE file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
         if (!file) return nullptr;
@@ -293,7 +293,7 @@ bool CArchive2::OpenNextVolume(ArcDataSource &s)
     s.file = nullptr;
     s.ownsFile = false;
     ++s.volume;
-    VOCHAR path[ARC_TEXT_UNITS * 2];
+    VOCHAR path[kNumberedPathUnits];
     GetVolumeName(m_baseName, s.volume, path);
     s.file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
     if (!s.file) return false;

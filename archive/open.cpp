@@ -164,7 +164,13 @@ HRESULT CArchive2::CreateTemporaryFile(const char *operation)
 {
     VOCHAR folder[ARC_TEXT_UNITS];
     VoGetPathNameFromFilePath(m_archivePath, folder, ARC_TEXT_UNITS);
-    VoPrintF(m_outputPath, VOTEXT("%s~%s"), folder, VoGetFileNamePtrW(m_archivePath));
+    VOCHAR name[3 * ARC_TEXT_UNITS];
+    VoPrintF(name, VOTEXT("%s~%s"), folder, VoGetFileNamePtrW(m_archivePath));
+    if (VoStrLen(name) >= ARC_TEXT_UNITS) {
+        ReportError(ARC_ERR_CREATE, operation, name);
+        return VO_E_OPENFILE;
+    }
+    VoStrCopyN(m_outputPath, name, ARC_TEXT_UNITS);
     m_outputFile = VoFileOpen(m_outputPath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
     if (!m_outputFile) {
         ReportError(ARC_ERR_CREATE, operation, m_outputPath);
@@ -269,6 +275,8 @@ HRESULT CArchive2::Close()
             if (!VoPathRename(m_outputPath, m_archivePath)) {
                 ReportError(ARC_ERR_CREATE, "Close", m_archivePath);
                 result = VO_E_WRITE;
+            } else if (m_mode == ARC_OPEN_VOLUMES && m_mergedVolumes) {
+                DeleteMergedVolumes();
             }
         } else {
             VoPathDeleteFile(m_outputPath);
@@ -286,6 +294,7 @@ HRESULT CArchive2::Close()
     m_mode = ARC_OPEN_CREATE;
     m_directoryCursor = -1;
     m_changed = 0;
+    m_mergedVolumes = 0;
     return result;
 }
 

@@ -73,6 +73,29 @@ check "delete of nothing, exit 1" expect_code 1 "$voxpack" delete "$work/deflate
 check "comment" expect_code 0 "$voxpack" comment "$work/deflate.ach" "Sample package $(printf '\xe2\x9c\x93')"
 check "comment reads back" sh -c "'$voxpack' list --json '$work/deflate.ach' | grep -q 'Sample package'"
 
+# Self-extracting archives and volumes.
+head -c 40000 /dev/urandom >"$work/stub.exe"
+cp "$work/store.ach" "$work/vol.ach"
+sum=$(sha256sum <"$work/vol.ach")
+check "sea" expect_code 0 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/setup.exe"
+check "the package tests" expect_code 0 "$voxpack" test "$work/setup.exe"
+check "the package extracts" expect_code 0 "$voxpack" extract "$work/setup.exe" -o "$work/x-sea"
+check "package round trip" same_tree "$work/src/pkg" "$work/x-sea/pkg"
+check "unsea" expect_code 0 "$voxpack" unsea "$work/setup.exe" "$work/unsea"
+check "the stub comes back" cmp -s "$work/stub.exe" "$work/unsea/Seastub.exe"
+check "the archive comes back" test "$(sha256sum <"$work/unsea/vol.ach")" = "$sum"
+check "unsea keeps existing files off a terminal, exit 1" expect_code 1 "$voxpack" unsea "$work/setup.exe" "$work/unsea"
+check "split" expect_code 0 "$voxpack" split "$work/vol.ach" 200K
+check "volumes made" test -f "$work/vol2.ach"
+check "volume size kept" test "$(stat -c %s "$work/vol2.ach")" -le 204800
+check "split archive tests" expect_code 0 "$voxpack" test "$work/vol.ach"
+check "split archive extracts" expect_code 0 "$voxpack" extract "$work/vol.ach" -o "$work/x-split"
+check "split round trip" same_tree "$work/src/pkg" "$work/x-split/pkg"
+check "bad volume size, exit 2" expect_code 2 "$voxpack" split "$work/vol.ach" 12Q
+check "merge" expect_code 0 "$voxpack" merge "$work/vol.ach"
+check "merged archive is the original" test "$(sha256sum <"$work/vol.ach")" = "$sum"
+check "volumes gone" test ! -e "$work/vol2.ach"
+
 # A killed append leaves the archive byte for byte as it was.
 head -c 60000000 /dev/urandom >"$work/big.bin"
 sum=$(sha256sum <"$work/store.ach")
