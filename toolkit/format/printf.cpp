@@ -76,7 +76,7 @@ CFormat BuildCFormat(const Directive &directive, const char *size, char conversi
         ++p;
         while (*p >= '0' && *p <= '9') { precision = precision * 10 + (unsigned)(*p - '0'); if (precision > 999) precision = 999; ++p; }
     }
-    n += snprintf(f.text + n, sizeof f.text - n, width ? "%u" : "", width);
+    if (width) n += snprintf(f.text + n, sizeof f.text - n, "%u", width);
     if (hasPrecision) {
         n += snprintf(f.text + n, sizeof f.text - n, ".%u", precision);
         f.decimals = (int)precision;
