@@ -186,6 +186,10 @@ protected:
     HVOFILE FindVolumeForOffset(uint64_t *offset, int *volume);
     HRESULT OpenDataSource(const ArcDirectoryEntry *entry, struct ArcDataSource &source, const char *operation);
     HRESULT ReadEntryData(struct ArcDataSource &source, uint8_t *buffer, uint32_t want, uint32_t *got);
+    HRESULT ReadChunk(struct ArcDataSource &source, uint8_t *buffer, uint64_t &remaining, uint32_t *got,
+                      uint32_t &dataCrc, const char *operation);
+    HRESULT WriteChunk(HVOFILE out, const uint8_t *bytes, uint32_t size, uint32_t &contentCrc, const VOCHAR *target,
+                       const char *operation);
     bool OpenNextVolume(struct ArcDataSource &source);
     HRESULT AskOverwrite(const VOCHAR *path);
     HRESULT AskOverwriteReadOnly(const VOCHAR *path);

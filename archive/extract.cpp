@@ -303,6 +303,39 @@ bool CArchive2::OpenNextVolume(ArcDataSource &s)
     return true;
 }
 
+// Reads the next chunk of an entry's stored bytes (at most what remains),
+// counting it off and into the data CRC.
+HRESULT CArchive2::ReadChunk(ArcDataSource &source, uint8_t *buffer, uint64_t &remaining, uint32_t *got,
+                             uint32_t &dataCrc, const char *operation)
+{
+    uint32_t want = remaining < ARC_CHUNK_SIZE ? (uint32_t)remaining : ARC_CHUNK_SIZE;
+    HRESULT hr = ReadEntryData(source, buffer, want, got);
+    if (FAILED(hr)) {
+        ReportError(hr == VO_E_NOTFOUND ? ARC_ERR_OPEN : ARC_ERR_READ, operation);
+        return hr;
+    }
+    dataCrc = Crc(dataCrc, buffer, *got);
+    remaining -= *got;
+    return S_OK;
+}
+
+// Writes extracted bytes to the target, into the content CRC, and reports
+// them; a cancel from the progress object ends the entry.
+HRESULT CArchive2::WriteChunk(HVOFILE out, const uint8_t *bytes, uint32_t size, uint32_t &contentCrc,
+                              const VOCHAR *target, const char *operation)
+{
+    if (!VoFileWrite(out, bytes, size)) {
+        ReportError(ARC_ERR_WRITE, operation, target);
+        return VO_E_WRITE;
+    }
+    contentCrc = Crc(contentCrc, bytes, size);
+    if (m_progress) {
+        m_progress->OnProgress(size, 0);
+        if (m_progress->GetAnswer() == VO_E_CANCEL) return VO_E_CANCEL;
+    }
+    return S_OK;
+}
+
 HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const ArcDirectoryEntry *entry,
                                                 const VOCHAR *target)
 {
@@ -325,28 +358,11 @@ HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const Arc
     uint64_t remaining = entry->record.uncompressedSize;
     HRESULT result = S_OK;
     while (remaining > 0) {
-        uint32_t want = remaining < ARC_CHUNK_SIZE ? (uint32_t)remaining : ARC_CHUNK_SIZE;
         uint32_t got = 0;
-        result = ReadEntryData(source, buffer.bytes, want, &got);
-        if (FAILED(result)) {
-            ReportError(result == VO_E_NOTFOUND ? ARC_ERR_OPEN : ARC_ERR_READ, operation);
-            break;
-        }
-        dataCrc = Crc(dataCrc, buffer.bytes, got);
-        remaining -= got;
-        if (!VoFileWrite(out, buffer.bytes, got)) {
-            ReportError(ARC_ERR_WRITE, operation, target);
-            result = VO_E_WRITE;
-            break;
-        }
-        contentCrc = Crc(contentCrc, buffer.bytes, got);
-        if (m_progress) {
-            m_progress->OnProgress(got, 0);
-            if (m_progress->GetAnswer() == VO_E_CANCEL) {
-                result = VO_E_CANCEL;
-                break;
-            }
-        }
+        result = ReadChunk(source, buffer.bytes, remaining, &got, dataCrc, operation);
+        if (FAILED(result)) break;
+        result = WriteChunk(out, buffer.bytes, got, contentCrc, target, operation);
+        if (FAILED(result)) break;
     }
     if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
     if (FAILED(result)) {
@@ -404,15 +420,9 @@ HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const Ar
     }
     while (z.started) {
         if (z.stream.avail_in == 0 && remainingIn > 0) {
-            uint32_t want = remainingIn < ARC_CHUNK_SIZE ? (uint32_t)remainingIn : ARC_CHUNK_SIZE;
             uint32_t got = 0;
-            result = ReadEntryData(source, input.bytes, want, &got);
-            if (FAILED(result)) {
-                ReportError(result == VO_E_NOTFOUND ? ARC_ERR_OPEN : ARC_ERR_READ, operation);
-                break;
-            }
-            dataCrc = Crc(dataCrc, input.bytes, got);
-            remainingIn -= got;
+            result = ReadChunk(source, input.bytes, remainingIn, &got, dataCrc, operation);
+            if (FAILED(result)) break;
             z.stream.next_in = input.bytes;
             z.stream.avail_in = got;
         }
@@ -434,20 +444,9 @@ HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const Ar
                 result = VO_E_BADDATA;
                 break;
             }
-            if (!VoFileWrite(out, output.bytes, produced)) {
-                ReportError(ARC_ERR_WRITE, operation, target);
-                result = VO_E_WRITE;
-                break;
-            }
-            contentCrc = Crc(contentCrc, output.bytes, produced);
+            result = WriteChunk(out, output.bytes, produced, contentCrc, target, operation);
+            if (FAILED(result)) break;
             written += produced;
-            if (m_progress) {
-                m_progress->OnProgress(produced, 0);
-                if (m_progress->GetAnswer() == VO_E_CANCEL) {
-                    result = VO_E_CANCEL;
-                    break;
-                }
-            }
         }
         if (status == Z_STREAM_END) break;
     }
