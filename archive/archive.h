@@ -197,6 +197,7 @@ protected:
     HRESULT ValidateEntryData(const ArcDirectoryEntry *entry);
     HRESULT CheckRoom(uint64_t size, const VOCHAR *dest, const char *operation, bool notFoundIsInvalid);
     HRESULT CheckVolumes(const char *operation);
+    HRESULT ReadyToExtract(HRESULT space);
     bool RefuseUnsafeName(const ArcDirectoryEntry *entry);
     bool MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target);
     int RunLength(const int *count) const;

@@ -50,6 +50,18 @@ HRESULT CArchive2::CheckVolumes(const char *operation)
     return S_OK;
 }
 
+// What ExtractEntry checks first: the room test's answer, then that every
+// volume is there.
+HRESULT CArchive2::ReadyToExtract(HRESULT space)
+{
+    if (FAILED(space)) return space;
+    if (space != S_OK) {
+        ReportError(ARC_ERR_DISKSPACE, "ExtractEntry");
+        return VO_E_DISKFULL;
+    }
+    return CheckVolumes("ExtractEntry");
+}
+
 HRESULT CArchive2::ExtractAll(const VOCHAR *dest, uint32_t flags)
 {
     if (!IsOpen()) return E_FAIL;
@@ -85,13 +97,7 @@ HRESULT CArchive2::ExtractEntry(const VOCHAR *pattern, const VOCHAR *dest, uint3
 {
     m_extractFlags = flags;
     if (!IsOpen()) return E_FAIL;
-    HRESULT hr = IsSpaceForExtractEntry(pattern, dest, flags);
-    if (FAILED(hr)) return hr;
-    if (hr != S_OK) {
-        ReportError(ARC_ERR_DISKSPACE, "ExtractEntry");
-        return VO_E_DISKFULL;
-    }
-    hr = CheckVolumes("ExtractEntry");
+    HRESULT hr = ReadyToExtract(IsSpaceForExtractEntry(pattern, dest, flags));
     if (FAILED(hr)) return hr;
     if (m_progress) {
         if (flags & ARC_EXTRACT_NOTOTAL) {
@@ -120,13 +126,7 @@ HRESULT CArchive2::ExtractEntry(const VOCHAR *pattern, const VOCHAR *dest, uint3
 HRESULT CArchive2::ExtractEntry(int first, const int *count, const VOCHAR *dest, uint32_t flags)
 {
     if (!IsOpen()) return E_FAIL;
-    HRESULT hr = IsSpaceForExtractEntry(first, count, dest, flags);
-    if (FAILED(hr)) return hr;
-    if (hr != S_OK) {
-        ReportError(ARC_ERR_DISKSPACE, "ExtractEntry");
-        return VO_E_DISKFULL;
-    }
-    hr = CheckVolumes("ExtractEntry");
+    HRESULT hr = ReadyToExtract(IsSpaceForExtractEntry(first, count, dest, flags));
     if (FAILED(hr)) return hr;
     if (m_progress) {
         uint64_t size = 0;
