@@ -185,9 +185,11 @@ void CConsoleProgress::ClearBar()
     m_barShown = false;
 }
 
+// On a terminal the bar's final state stays on screen as the summary.
 void CConsoleProgress::Finish()
 {
-    if (m_showBar && m_barShown) Draw(true);
-    if (m_barShown) fprintf(stderr, "\n");
+    if (!m_showBar) return;
+    Draw(true);
+    fprintf(stderr, "\n");
     m_barShown = false;
 }
