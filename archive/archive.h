@@ -225,6 +225,8 @@ protected:
     HRESULT BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t size, HVOFILE destination,
                       int64_t destinationPosition);
     uint64_t FreeKilobytes(const VOCHAR *folder, bool fatRule);
+    HRESULT OpenSourceFile(const VOCHAR *path, uint32_t share, const char *operation, HVOFILE *file,
+                           int64_t *size);
 
     // Self-extracting archive and volume internals.
     HRESULT CopyStub();

@@ -103,17 +103,10 @@ HRESULT CArchive2::CreateSEA(const VOCHAR *output, const VOCHAR *stub, uint32_t)
     VOCHAR outputPath[ARC_TEXT_UNITS];
     FullPath(output, outputPath);  // IsSpaceForCreateSEA has made sure it has one
 
-    HVOFILE stubFile = VoFileOpen(stub, VO_ACCESS_READ, VO_SHARE_NONE, VO_OPEN_EXISTING);
-    if (!stubFile) {
-        ReportError(ARC_ERR_OPEN, operation, stub);
-        return VO_E_OPENFILE;
-    }
-    int64_t stubSize = VoFileGetSize(stubFile);
-    if (stubSize < 0) {
-        VoFileClose(stubFile);
-        ReportError(ARC_ERR_READ, operation, stub);
-        return VO_E_READ;
-    }
+    HVOFILE stubFile = nullptr;
+    int64_t stubSize = 0;
+    HRESULT opened = OpenSourceFile(stub, VO_SHARE_NONE, operation, &stubFile, &stubSize);
+    if (FAILED(opened)) return opened;
     // Creating the output always empties it first: over the archive or the
     // stub it would destroy the very bytes about to be copied.
     if (IsSamePath(outputPath, m_archivePath) || IsSamePath(outputPath, stub)) {

@@ -143,17 +143,10 @@ HRESULT CArchive2::MergeArchive(uint32_t flags)
     for (uint32_t n = 2; n <= volumes; ++n) {
         VOCHAR path[kNumberedPathUnits];
         GetVolumeName(volumeBase, (int)n, path);
-        HVOFILE volume = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
-        if (!volume) {
-            ReportError(ARC_ERR_OPEN, operation, path);
-            return VO_E_OPENFILE;
-        }
-        int64_t size = VoFileGetSize(volume);
-        if (size < 0) {
-            VoFileClose(volume);
-            ReportError(ARC_ERR_READ, operation, path);
-            return VO_E_READ;
-        }
+        HVOFILE volume = nullptr;
+        int64_t size = 0;
+        hr = OpenSourceFile(path, VO_SHARE_READ, operation, &volume, &size);
+        if (FAILED(hr)) return hr;
         if (m_progress) {
             if (quiet)
                 m_progress->SetText(path);

@@ -28,6 +28,26 @@ static HRESULT WriteText(CArchive2 *archive, HRESULT (CArchive2::*write)(const v
     return (archive->*write)(bytes, 2 * length, operation);
 }
 
+// Opens a file to copy from and learns its size; failures are reported
+// with the file's path.
+HRESULT CArchive2::OpenSourceFile(const VOCHAR *path, uint32_t share, const char *operation, HVOFILE *file,
+                                  int64_t *size)
+{
+    *file = VoFileOpen(path, VO_ACCESS_READ, share, VO_OPEN_EXISTING);
+    if (!*file) {
+        ReportError(ARC_ERR_OPEN, operation, path);
+        return VO_E_OPENFILE;
+    }
+    *size = VoFileGetSize(*file);
+    if (*size < 0) {
+        VoFileClose(*file);
+        *file = nullptr;
+        ReportError(ARC_ERR_READ, operation, path);
+        return VO_E_READ;
+    }
+    return S_OK;
+}
+
 HRESULT CArchive2::BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t size, HVOFILE destination,
                              int64_t destinationPosition)
 {
