@@ -2,6 +2,8 @@
 // real file system of each target (natively and under Wine).
 #include <gtest/gtest.h>
 
+#include "utf_text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -23,18 +25,12 @@ typedef std::basic_string<VOCHAR> VoString;
 
 VoString W(const std::string &text)
 {
-    VoString out(VoUtf8ToUtf16(text.c_str(), nullptr, 0) + 1, 0);
-    VoUtf8ToUtf16(text.c_str(), &out[0], out.size());
-    out.resize(out.size() - 1);
-    return out;
+    return Utf8ToText(text);
 }
 
 std::string N(const VOCHAR *text)
 {
-    std::string out(VoUtf16ToUtf8(text, nullptr, 0) + 1, 0);
-    VoUtf16ToUtf8(text, &out[0], out.size());
-    out.resize(out.size() - 1);
-    return out;
+    return TextToUtf8(text);
 }
 
 // A fresh folder under the temp folder, removed with everything in it.

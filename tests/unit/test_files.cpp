@@ -2,6 +2,8 @@
 // expectations are written with "/" and turned into the native separator.
 #include <gtest/gtest.h>
 
+#include "utf_text.h"
+
 #include <algorithm>
 #include <set>
 #include <string>
@@ -27,19 +29,12 @@ std::string Native(std::string text)
 // A native-separator VOCHAR text from a "/" text.
 VoString P(const std::string &text)
 {
-    std::string native = Native(text);
-    VoString out(VoUtf8ToUtf16(native.c_str(), nullptr, 0) + 1, 0);
-    VoUtf8ToUtf16(native.c_str(), &out[0], out.size());
-    out.resize(out.size() - 1);
-    return out;
+    return Utf8ToText(Native(text));
 }
 
 std::string N(const VOCHAR *text)
 {
-    std::string out(VoUtf16ToUtf8(text, nullptr, 0) + 1, 0);
-    VoUtf16ToUtf8(text, &out[0], out.size());
-    out.resize(out.size() - 1);
-    return out;
+    return TextToUtf8(text);
 }
 
 // A buffer of size units followed by guard units that must stay untouched.
