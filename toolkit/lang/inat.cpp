@@ -141,8 +141,11 @@ int VoLang_GetInternationals(tVOINAT *out, int size)
         // cleared record; concurrent refreshes are serialised.
         tVOINAT fresh;
         VoInat_Fill(&fresh);
-        std::lock_guard<std::mutex> hold(g_inatRefresh);
-        g_inat = fresh;
+        {
+            std::lock_guard<std::mutex> hold(g_inatRefresh);
+            g_inat = fresh;
+        }
+        VoInat_RegisterTokens(&fresh);
         return 1;
     }
     if (size <= 0) return 0;

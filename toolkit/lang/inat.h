@@ -118,3 +118,9 @@ void VoInat_SetRecord(const tVOINAT *record);
 // the decimal separator becomes "," if the thousands separator is "." and
 // "." otherwise, so that number texts stay readable.
 void VoInat_MakeSeparatorsDistinct(tVOINAT *record);
+
+// Registers the record's separators as tokens ("SMPTE.Whole", "SMPTE.NonDrop",
+// "SMPTE.Drop", "m.b", "b.t") and, on Windows, the time-code and
+// musical-time labels built from the default language instance's strings.
+// Part of every explicit refresh.
+void VoInat_RegisterTokens(const tVOINAT *record);

@@ -253,14 +253,14 @@ HRESULT VoDibFromPng(BITMAPINFOHEADER **dib, const void *data, size_t size)
     return PngRead(source, dib);
 }
 
-HRESULT VoLoadPngDib(HVOMODULE module, const VOCHAR *name, uint32_t flags, BITMAPINFOHEADER **dib)
+HRESULT VoLoadPngDib(HVOLANG lang, const VOCHAR *name, uint32_t flags, BITMAPINFOHEADER **dib)
 {
     if (!dib) return E_INVALIDARG;
     *dib = nullptr;
     if (!(flags & VO_PNG_FROM_FILE)) {
         const void *data = nullptr;
         size_t size = 0;
-        HRESULT hr = VoPngFindResource(module, name, &data, &size);
+        HRESULT hr = VoPngFindResource(lang, name, &data, &size);
         if (FAILED(hr)) return hr;
         return VoDibFromPng(dib, data, size);
     }
@@ -285,7 +285,7 @@ HRESULT VoLoadPngDib(HVOMODULE module, const VOCHAR *name, uint32_t flags, BITMA
 }
 
 #ifndef _WIN32
-HRESULT VoPngFindResource(HVOMODULE, const VOCHAR *, const void **data, size_t *size)
+HRESULT VoPngFindResource(HVOLANG, const VOCHAR *, const void **data, size_t *size)
 {
     *data = nullptr;
     *size = 0;

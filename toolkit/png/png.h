@@ -12,6 +12,7 @@
 
 #include "platform.h"
 #include "fileio.h"
+#include "lang/lang.h"
 
 #ifdef _WIN32
 // The real BITMAPINFOHEADER and BI_RGB come from <windows.h>.
@@ -82,14 +83,14 @@ inline uint8_t *VoDibBits(BITMAPINFOHEADER *dib)
 }
 
 // Decodes a PNG image into a new DIB. With VO_PNG_FROM_FILE, name is a file
-// path and module is not used; otherwise name is a resource name or integer
-// identifier (MAKEINTRESOURCE), looked up in module with the integer type 32,
-// then with the type "BINARY" (Windows only; elsewhere VO_E_NORESOURCE).
-// The module stands in for a language instance until those exist.
+// path and lang is not used; otherwise name is a resource name or integer
+// identifier (MAKEINTRESOURCE), looked up through the language instance
+// (VoLoadResourceCustom) with the integer type 32, then with the type
+// "BINARY" (Windows only; elsewhere VO_E_NORESOURCE).
 // Returns 0, E_INVALIDARG (no path or no dib), VO_E_OPENFAILED, VO_E_BADDATA
 // (no PNG signature or fewer than 8 bytes), VO_E_NORESOURCE, E_FAIL (libpng
 // error, unsupported format) or E_OUTOFMEMORY (also for images too large).
-HRESULT VoLoadPngDib(HVOMODULE module, const VOCHAR *name, uint32_t flags, BITMAPINFOHEADER **dib);
+HRESULT VoLoadPngDib(HVOLANG lang, const VOCHAR *name, uint32_t flags, BITMAPINFOHEADER **dib);
 
 // The same decoding from a PNG held in memory.
 HRESULT VoDibFromPng(BITMAPINFOHEADER **dib, const void *data, size_t size);

@@ -7,4 +7,4 @@
 // locked bytes. Returns 0 or VO_E_NORESOURCE (missing, unlockable, empty).
 // Windows only; elsewhere there are no resources and the answer is always
 // VO_E_NORESOURCE.
-HRESULT VoPngFindResource(HVOMODULE module, const VOCHAR *name, const void **data, size_t *size);
+HRESULT VoPngFindResource(HVOLANG lang, const VOCHAR *name, const void **data, size_t *size);

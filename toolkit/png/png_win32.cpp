@@ -1,19 +1,16 @@
-// PNG images from the resources of a module.
+// PNG images from the resources of a language instance.
 #include "png_internal.h"
 
 #include "log/errors.h"
 
-HRESULT VoPngFindResource(HVOMODULE module, const VOCHAR *name, const void **data, size_t *size)
+HRESULT VoPngFindResource(HVOLANG lang, const VOCHAR *name, const void **data, size_t *size)
 {
     *data = nullptr;
     *size = 0;
     if (!name) return VO_E_NORESOURCE;
-    HRSRC resource = FindResourceW(module, name, MAKEINTRESOURCEW(32));
-    if (!resource) resource = FindResourceW(module, name, L"BINARY");
-    if (!resource) return VO_E_NORESOURCE;
-    DWORD length = SizeofResource(module, resource);
-    HGLOBAL loaded = LoadResource(module, resource);
-    const void *bytes = loaded ? LockResource(loaded) : nullptr;
+    DWORD length = 0;
+    const void *bytes = VoLoadResourceCustom(lang, name, MAKEINTRESOURCEW(32), &length);
+    if (!bytes) bytes = VoLoadResourceCustom(lang, name, L"BINARY", &length);
     if (!bytes || length == 0) return VO_E_NORESOURCE;
     *data = bytes;
     *size = length;
