@@ -6,6 +6,7 @@
 #include <string>
 
 #include "lang/lang.h"
+#include "files/files.h"
 #include "png/png.h"
 
 namespace {
@@ -224,6 +225,32 @@ TEST(LangSatellite, ASatelliteFileBesideTheProgramServesTheLanguage)
     VoLang_Close(lang);
     DeleteFileW(satellite);
     EXPECT_EQ(GetFileAttributesW(satellite), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LangMetric, UserLanguageChoiceRoundTripsThroughTheRegistry)
+{
+    const DWORD version = 0x02050000;  // 2.5
+    LANGID loaded = 0;
+    EXPECT_EQ(VoLang_LoadUserLCIDMetric(L"VoxkitTestProduct", 0x09090000, &loaded), 0);
+    ASSERT_EQ(VoLang_SaveUserLCIDMetric(L"VoxkitTestProduct", version, 1031), 1);
+    ASSERT_EQ(VoLang_LoadUserLCIDMetric(L"VoxkitTestProduct", version, &loaded), 1);
+    EXPECT_EQ(loaded, 1031);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Avel Media\\VoxkitTestProduct");
+}
+
+TEST(LangFreeSpace, FreeSpaceTextFromTheDefaultInstance)
+{
+    wchar_t out[260];
+    VoFormatDiskFreeSpace(L"", out);
+    EXPECT_STREQ(out, L"Free space: unknown");
+    VoFormatDiskFreeSpace(L"C:\\", out);
+    std::wstring text = out;
+    EXPECT_EQ(text.rfind(L"Free space: ", 0), 0u) << text.size();
+    EXPECT_EQ(text.substr(text.size() - 5), L"00 KB");
 }
 
 }  // namespace

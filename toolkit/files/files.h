@@ -132,6 +132,13 @@ HRESULT VoCreateTempFileAndName(const VOCHAR *prefix, const VOCHAR *suffix, VOCH
 // unit bytes (0: bytes), saturating at 0xFFFFFFFF. 0 when the query fails or
 // the path has no root; 0xFFFFFFFF (unknown) when it fails on a UNC root.
 uint32_t VoGetDiskFreeSpace(const VOCHAR *path, uint32_t unit);
+#ifdef _WIN32
+// The free space on the volume of path as a text of the default language
+// instance (in 100 KB units), or its "unknown" text when path is empty or
+// the space cannot be told. out holds 260 units; longer texts are cut.
+// Returns the length written.
+int VoFormatDiskFreeSpace(const wchar_t *path, wchar_t *out);
+#endif
 // Deletes the files matching pattern in folder (and its subfolders with
 // recurse), clearing their read-only bit first; folders stay. 1 when every
 // deletion succeeded.

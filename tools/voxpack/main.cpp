@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "format/format.h"
+#include "kernel/kernel.h"
 
 namespace {
 
@@ -168,18 +168,18 @@ int wmain(int argc, wchar_t **argv)
     SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.push_back(ToUtf8(argv[i]));
-    VoPrintF_CreateTokenTable();
+    VoKernel_Startup(GetModuleHandleW(nullptr), nullptr);
     int code = Run(args);
-    VoPrintF_DestroyTokenTable();
+    VoKernel_Shutdown(GetModuleHandleW(nullptr), 0);
     return code;
 }
 #else
 int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    VoPrintF_CreateTokenTable();
+    VoKernel_Startup(nullptr, nullptr);
     int code = Run(args);
-    VoPrintF_DestroyTokenTable();
+    VoKernel_Shutdown(nullptr, 0);
     return code;
 }
 #endif
