@@ -201,7 +201,10 @@ BOOL VoBeep(int kind)
                            : kind == 3 ? L"SystemQuestion"
                            : kind == 4 ? L"BrevikDoneProcessing"
                                        : L"SystemDefault";
-    return sndPlaySoundW(alias, SND_ASYNC);
+    // winmm.dll is loaded from the system folder only when a sound plays.
+    typedef BOOL(WINAPI * PlayFunction)(LPCWSTR, UINT);
+    auto play = VoSystemFunction<PlayFunction>(L"winmm.dll", "sndPlaySoundW");
+    return play ? play(alias, SND_ASYNC) : FALSE;
 }
 
 int VoDlgInitFont(HWND dialog, HFONT font)

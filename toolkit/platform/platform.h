@@ -166,3 +166,18 @@ int VoPortableNumberFormat(const VOCHAR *value, const tVONUMBERFORMAT *format,
 int VoPlatformWsprintfOne(VOCHAR *out, const VOCHAR *directive, va_list *args);
 // The portable implementation of the above (see VoPlatformFormatNumber).
 int VoPortableWsprintfOne(VOCHAR *out, const VOCHAR *directive, va_list *args);
+
+#ifdef _WIN32
+// Loads a DLL of the system folder by its full path, never from the program's
+// folder or the search path, so that a planted copy is never used. Callers
+// keep the handle for the life of the process.
+HMODULE VoLoadSystemLibrary(const wchar_t *name);
+// A function of such a DLL, or null.
+template <typename Function>
+Function VoSystemFunction(const wchar_t *library, const char *name)
+{
+    HMODULE module = VoLoadSystemLibrary(library);
+    FARPROC address = module ? GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+#endif

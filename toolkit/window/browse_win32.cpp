@@ -23,19 +23,27 @@ const int kTreeControl = 100;
 WNDPROC g_previousProc = nullptr;
 
 // The shell's version as major << 16 | minor, from Shell32.dll's version
-// resource.
+// resource. The version functions come from the system folder's
+// version.dll, loaded only when needed.
 DWORD ShellVersion()
 {
     static DWORD cached = 0xFFFFFFFF;
     if (cached != 0xFFFFFFFF) return cached;
     cached = 0;
+    typedef DWORD(WINAPI * SizeFunction)(LPCWSTR, LPDWORD);
+    typedef BOOL(WINAPI * InfoFunction)(LPCWSTR, DWORD, DWORD, LPVOID);
+    typedef BOOL(WINAPI * QueryFunction)(LPCVOID, LPCWSTR, LPVOID *, PUINT);
+    auto getSize = VoSystemFunction<SizeFunction>(L"version.dll", "GetFileVersionInfoSizeW");
+    auto getInfo = VoSystemFunction<InfoFunction>(L"version.dll", "GetFileVersionInfoW");
+    auto query = VoSystemFunction<QueryFunction>(L"version.dll", "VerQueryValueW");
+    if (!getSize || !getInfo || !query) return cached;
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(L"Shell32.dll", &ignored);
+    DWORD size = getSize(L"Shell32.dll", &ignored);
     void *info = size ? VoMemAlloc(size) : nullptr;
     VS_FIXEDFILEINFO *fixed = nullptr;
     UINT length = 0;
-    if (info && GetFileVersionInfoW(L"Shell32.dll", 0, size, info) &&
-        VerQueryValueW(info, L"\\", reinterpret_cast<void **>(&fixed), &length) && fixed)
+    if (info && getInfo(L"Shell32.dll", 0, size, info) &&
+        query(info, L"\\", reinterpret_cast<void **>(&fixed), &length) && fixed)
         cached = fixed->dwFileVersionMS;
     VoMemFree(info);
     return cached;
