@@ -1,0 +1,264 @@
+// The stub's entry point and the order of its run.
+#include "stub.h"
+
+#include <commctrl.h>
+#include <cwchar>
+#include <new>
+
+#include "files/files.h"
+#include "format/format.h"
+#include "kernel/kernel.h"
+#include "log/errors.h"
+#include "msgbox/msgbox.h"
+
+VoxAppState g_vox;
+
+namespace {
+
+const wchar_t kPlatformRefused[] = L"This Operating System does not support this Application.";
+const wchar_t kNoLanguageStrings[] = L"Fatal Error!\nCould not load language strings.";
+const UINT kEarlyBoxStyle = MB_ICONERROR | MB_TOPMOST;
+
+wchar_t g_quietLog[MAX_PATH];
+
+// Only the system folder may lend DLLs to this process from here on: a DLL
+// planted beside a downloaded package is never loaded. The call exists from
+// Windows 8 (and 7 with its loader update); older systems go without.
+void RestrictDllSearch()
+{
+    typedef BOOL(WINAPI * SetDirectoriesFunction)(DWORD);
+    auto set = reinterpret_cast<SetDirectoriesFunction>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    if (set) set(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    SetDllDirectoryW(L"");
+}
+
+// The quiet log: "<temp folder><package name>.log", appended to by every
+// quiet run of that package.
+void CALLBACK WriteQuietLog(const wchar_t *text)
+{
+    HANDLE file = CreateFileW(g_quietLog, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t line[2200];
+    int n = _snwprintf(line, 2200, L"%04u-%02u-%02u %02u:%02u:%02u %s\r\n", now.wYear, now.wMonth, now.wDay, now.wHour,
+                       now.wMinute, now.wSecond, text);
+    char utf8[6600];
+    int bytes = n > 0 ? WideCharToMultiByte(CP_UTF8, 0, line, n, utf8, sizeof(utf8), nullptr, nullptr) : 0;
+    DWORD written = 0;
+    if (bytes > 0) WriteFile(file, utf8, (DWORD)bytes, &written, nullptr);
+    CloseHandle(file);
+}
+
+void ShowEarlyRefusal(const wchar_t *text) { VoMessageBox(nullptr, text, L"", kEarlyBoxStyle); }
+
+// Waits for the worker itself, not only for "ArchiveEndEvent": another stub
+// may set that named event, and the result is final only once the worker
+// has ended.
+HRESULT WaitForWorker()
+{
+    if (g_vox.WorkerThread) WaitForSingleObject(g_vox.WorkerThread, INFINITE);
+    return g_vox.ExtractResult;
+}
+
+// Extraction, silent or through the wizard. Returns the exit code so far.
+int Extract()
+{
+    g_vox.ArchiveEnd = CreateEventW(nullptr, TRUE, FALSE, L"ArchiveEndEvent");
+    if (g_vox.Quiet) {
+        g_vox.NoSetup = 1;
+        if (!Vox_StartWorker(nullptr)) return VOX_EXIT_EXTRACT;
+    } else if (!Vox_RunWizard(g_vox.Settings->ExtractToTemp)) {
+        // Cancelled on the destination page, or no room found by the worker.
+        HRESULT result = WaitForWorker();
+        return FAILED(result) && result != VO_E_CANCEL ? VOX_EXIT_EXTRACT : VOX_EXIT_CANCELLED;
+    }
+    HRESULT result = WaitForWorker();
+    if (g_vox.Cancelled || result == VO_E_CANCEL) return VOX_EXIT_CANCELLED;
+    if (FAILED(result)) {
+        // A quiet run has no box for this; its log tells what happened.
+        if (g_vox.Quiet) VoMsgBox(nullptr, MB_ICONEXCLAMATION, L"Extraction failed (0x%08X).", (unsigned)result);
+        return VOX_EXIT_EXTRACT;
+    }
+    return VOX_EXIT_OK;
+}
+
+// " --post_install" goes after the parameters when it still fits.
+void AppendPostInstall(CVoxAppData *settings)
+{
+    const wchar_t suffix[] = L" --post_install";
+    size_t length = wcslen(settings->SetupAppParams);
+    if (length + wcslen(suffix) < 260) wcscat(settings->SetupAppParams, suffix);
+}
+
+// Steps after the work folder exists: settings, banner, extraction, launch.
+int RunPackage()
+{
+    g_vox.Settings = new (std::nothrow) CVoxAppData();
+    if (!g_vox.Settings) return VOX_EXIT_PREPARE;
+    wchar_t settingsPath[MAX_PATH + 16];
+    _snwprintf(settingsPath, MAX_PATH + 16, L"%s\\%s", g_vox.TempFolder, VOX_SETTINGS_FILE);
+    g_vox.Settings->Serialize(settingsPath, 0);
+    Vox_ApplySettings(g_vox.Settings);
+    Vox_LoadCaption();
+    g_vox.PageX = g_vox.PageY = -1;
+    if (FAILED(Vox_LoadBanner(g_vox.Settings->Banner))) {
+        VoMsgBoxId(g_vox.Lang, nullptr, MB_ICONEXCLAMATION, IDS_BANNER_FAILED);
+        return VOX_EXIT_PREPARE;
+    }
+    if (g_vox.Settings->ExtractToTemp == 0 && g_vox.TempFolder[0]) {
+        Vox_VoDeleteDirectoryTree(g_vox.TempFolder, 1);
+        g_vox.TempFolder[0] = 0;
+    }
+    if (!g_vox.RunOnly) {
+        int code = Extract();
+        if (code != VOX_EXIT_OK) return code;
+    }
+    if (g_vox.PostInstall) AppendPostInstall(g_vox.Settings);
+    if (g_vox.NoSetup) return VOX_EXIT_OK;
+    DWORD installerExit = 0;
+    if (FAILED(Vox_LaunchInstaller(g_vox.Settings->SetupApp, g_vox.Settings->SetupAppParams, &installerExit)))
+        return VOX_EXIT_LAUNCH;
+    return (int)installerExit;
+}
+
+void Teardown()
+{
+    if (g_vox.BannerBitmap) DeleteObject(g_vox.BannerBitmap);
+    g_vox.BannerBitmap = nullptr;
+    WaitForWorker();
+    if (g_vox.ArchiveEnd) CloseHandle(g_vox.ArchiveEnd);
+    if (g_vox.WorkerThread) CloseHandle(g_vox.WorkerThread);
+    g_vox.ArchiveEnd = g_vox.WorkerThread = nullptr;
+    delete g_vox.Progress;
+    g_vox.Progress = nullptr;
+    delete g_vox.Settings;
+    g_vox.Settings = nullptr;
+}
+
+void FinalCleanup()
+{
+    if (g_vox.TempFolder[0] && Vox_IsFolder(g_vox.TempFolder)) Vox_VoDeleteDirectoryTree(g_vox.TempFolder, 1);
+    g_vox.TempFolder[0] = 0;
+    VoLang_Close(g_vox.Lang);
+    g_vox.Lang = nullptr;
+    VoKernel_Shutdown(g_vox.Instance, 0);
+}
+
+// Steps before the command line: platform, strings, rights, controls.
+bool StartUp(HINSTANCE instance)
+{
+    Vox_ResetState(instance);
+    VoKernel_Startup(instance, nullptr);
+    if (Vox_CheckPlatform()) {
+        ShowEarlyRefusal(kPlatformRefused);
+        VoKernel_Shutdown(instance, 0);
+        return false;
+    }
+    if (FAILED(VoLang_Open(&g_vox.Lang, instance, 3, 0))) {
+        ShowEarlyRefusal(kNoLanguageStrings);
+        VoLang_Close(g_vox.Lang);
+        VoKernel_Shutdown(instance, 0);
+        return false;
+    }
+    VoLang_ChangeLangInst(g_vox.Lang, instance);
+    // Boxes before the settings are read carry the English caption, and a
+    // quiet command line can install its hook.
+    VoMsgBoxSetAppData(instance, nullptr, VoGetString(g_vox.Lang, IDS_WIZARD_NAME));
+    if (!Vox_CheckAdminRights()) {
+        wchar_t text[MAX_PATH];
+        VoLoadString(g_vox.Lang, IDS_NEED_ADMIN, text, MAX_PATH);
+        ShowEarlyRefusal(text);
+        FinalCleanup();
+        return false;
+    }
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    return true;
+}
+
+}  // namespace
+
+void Vox_ResetState(HINSTANCE instance)
+{
+    g_vox.LaunchCommand.clear();
+    g_vox.Instance = instance;
+    g_vox.Lang = nullptr;
+    g_vox.Quiet = g_vox.RunOnly = g_vox.NoSetup = g_vox.PostInstall = 0;
+    g_vox.Destination[0] = g_vox.TempFolder[0] = g_vox.Caption[0] = 0;
+    g_vox.PageX = g_vox.PageY = 0;
+    g_vox.WorkerThread = g_vox.ArchiveEnd = nullptr;
+    g_vox.LongestEntryName = 0;
+    g_vox.ProgressBar = nullptr;
+    g_vox.BannerBitmap = nullptr;
+    g_vox.BannerHeight = g_vox.BannerWidth = 0;
+    g_vox.TitleFont[0] = 0;
+    g_vox.TitleColor = 0;
+    g_vox.SilentOverwrite = g_vox.ShowOverwrite = 0;
+    g_vox.ExtractResult = S_OK;
+    g_vox.Settings = nullptr;
+    g_vox.Progress = nullptr;
+    g_vox.Cancelled = 0;
+}
+
+int Vox_CheckPlatform()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+int Vox_CheckAdminRights()
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return 0;
+    RegCloseKey(key);
+    return 1;
+}
+
+const wchar_t *Vox_QuietLogPath()
+{
+    if (!g_quietLog[0]) {
+        wchar_t program[MAX_PATH];
+        GetModuleFileNameW(g_vox.Instance, program, MAX_PATH);
+        const wchar_t *name = VoGetFileNamePtrW(program);
+        wchar_t base[MAX_PATH];
+        lstrcpynW(base, name, MAX_PATH);
+        wchar_t *dot = wcsrchr(base, L'.');
+        if (dot) *dot = 0;
+        wchar_t temp[MAX_PATH];
+        if (!GetTempPathW(MAX_PATH, temp)) temp[0] = 0;
+        _snwprintf(g_quietLog, MAX_PATH - 1, L"%s%s.log", temp, base);
+    }
+    return g_quietLog;
+}
+
+void Vox_EnterQuietMode()
+{
+    g_vox.Quiet = 1;
+    Vox_QuietLogPath();
+    VoMsgBoxSetNoUIHook(WriteQuietLog);
+}
+
+int Vox_Main(HINSTANCE instance)
+{
+    RestrictDllSearch();
+    if (!StartUp(instance)) return VOX_EXIT_REFUSED;
+    g_vox.LongestEntryName = Vox_LongestEntryName();
+    int code = VOX_EXIT_USAGE;
+    HRESULT hr = Vox_ParseCommandLine(GetCommandLineW(), 1);
+    if (hr == VOX_E_HELP_SHOWN) {
+        code = VOX_EXIT_OK;
+    } else if (SUCCEEDED(hr)) {
+        code = VOX_EXIT_PREPARE;
+        if (SUCCEEDED(Vox_CreateTempFolder(g_vox.TempFolder, MAX_PATH)) &&
+            SUCCEEDED(Vox_ExtractControlFiles(g_vox.TempFolder)))
+            code = RunPackage();
+        Teardown();
+    }
+    FinalCleanup();
+    return code;
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return Vox_Main(instance); }
