@@ -1,6 +1,7 @@
 // CArchive2: construction, Open and Close, the end record, the directory
 // walk and the error path.
 #include "archive/archive.h"
+#include "archive/signed_tail.h"
 
 #include <cstring>
 
@@ -310,8 +311,10 @@ const VOCHAR *CArchive2::GetLeftoverTemporaryFile() const
 
 HRESULT CArchive2::FindEndOfCentralDirectory(HVOFILE file, int64_t *position)
 {
-    int64_t size = VoFileGetSize(file);
-    if (size < 0) return VO_E_READ;
+    int64_t fileSize = VoFileGetSize(file);
+    if (fileSize < 0) return VO_E_READ;
+    // A signed package's signature follows the archive: search before it.
+    int64_t size = ArcSignedDataEnd(file, fileSize);
     uint32_t window = size < ARC_END_SEARCH_WINDOW ? (uint32_t)size : ARC_END_SEARCH_WINDOW;
     uint8_t *tail = (uint8_t *)VoMemAlloc(window);
     if (!tail) return E_OUTOFMEMORY;

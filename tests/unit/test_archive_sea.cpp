@@ -385,3 +385,60 @@ TEST(ArchiveVolumeMerge, FailuresLeaveMainFileAndVolumesIntact)
     EXPECT_EQ(ReadBytes(s / Vol(4)), files[3]);
     EXPECT_FALSE(fs::exists(s / "~pkg.ach"));
 }
+
+namespace {
+
+// A minimal PE32 image header whose certificate table (data directory 4)
+// lies at tableOffset with tableSize bytes.
+Bytes PeStub(size_t size, uint32_t tableOffset, uint32_t tableSize)
+{
+    Bytes stub = Pattern(size, 7);
+    std::fill(stub.begin(), stub.begin() + 512, 0);
+    stub[0] = 'M', stub[1] = 'Z';
+    const uint32_t pe = 0x80;
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) stub[at + i] = (uint8_t)(v >> (8 * i));
+    };
+    put32(0x3C, pe);
+    put32(pe, 0x00004550u);
+    stub[pe + 24] = 0x0B, stub[pe + 25] = 0x01;  // PE32
+    put32(pe + 24 + 128, tableOffset);
+    put32(pe + 24 + 128 + 4, tableSize);
+    return stub;
+}
+
+}  // namespace
+
+// A signature appended after the archive, larger than the search window and
+// holding a false end signature, does not hide the archive.
+TEST(ArchiveSea, SignedPackageFindsItsArchiveBeforeTheCertificateTable)
+{
+    ScratchFolder s;
+    TestArchive a = Sample();
+    Bytes plain = a.Build();
+    Bytes stub = PeStub(4096, 0, 0);
+    WriteBytes(s / "pkg.ach", plain);
+    WriteBytes(s / "stub.exe", stub);
+    {
+        CArchive2 archive;
+        ASSERT_EQ(archive.Open(P(s / "pkg.ach").c_str(), ARC_OPEN_SEA, nullptr), S_OK);
+        ASSERT_EQ(archive.CreateSEA(P(s / "pkg.exe").c_str(), P(s / "stub.exe").c_str(), 0), S_OK);
+        ASSERT_EQ(archive.Close(), S_OK);
+    }
+    Bytes package = ReadBytes(s / "pkg.exe");
+    while (package.size() % 8) package.push_back(0);  // signing tools align the table
+    Bytes signature = Pattern(40000, 9);
+    signature[100] = 0x55, signature[101] = 0x4D, signature[102] = 0x05, signature[103] = 0x0C;
+    Bytes header = PeStub(4096, (uint32_t)package.size(), (uint32_t)signature.size());
+    std::copy(header.begin(), header.begin() + 512, package.begin());
+    package.insert(package.end(), signature.begin(), signature.end());
+    WriteBytes(s / "signed.exe", package);
+
+    ExpectExtractsAs(s / "signed.exe", a, s / "out");
+    // A table that does not end the file (a signed stub) changes nothing.
+    Bytes inner = ReadBytes(s / "pkg.exe");
+    Bytes innerHeader = PeStub(4096, 1024, 64);
+    std::copy(innerHeader.begin(), innerHeader.begin() + 512, inner.begin());
+    WriteBytes(s / "stubsigned.exe", inner);
+    ExpectExtractsAs(s / "stubsigned.exe", a, s / "out2");
+}
