@@ -15,3 +15,4 @@ int CommandSea(const CommandLine &line);
 int CommandUnsea(const CommandLine &line);
 int CommandSplit(const CommandLine &line);
 int CommandMerge(const CommandLine &line);
+int CommandPackage(const CommandLine &line);

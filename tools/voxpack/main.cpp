@@ -76,6 +76,38 @@ const std::vector<Command> &Commands()
          "usage: voxpack merge ARCHIVE\n"
          "\n"
          "Joins the volumes of ARCHIVE (its main file) back into ARCHIVE.\n"},
+        {"package", CommandPackage,
+         {"-o", "--ini", "--name", "--title", "--default-target", "--setup-app", "--setup-params", "--lcid",
+          "--extract-to-temp", "--show-overwrite", "--banner", "--title-font", "--title-color", "-l", "--stub"},
+         {"--force", "-v"},
+         "build an installer package: a folder, its settings and the stub",
+         "usage: voxpack package SOURCE_DIR -o OUTPUT.exe [options]\n"
+         "\n"
+         "Builds OUTPUT.exe, a Windows program that unpacks the contents of\n"
+         "SOURCE_DIR into the destination folder (silently with /QUIET, else through\n"
+         "its wizard) and then starts the installer among them. The settings go into\n"
+         "voxinst.ini inside the package; options override an --ini file, which\n"
+         "overrides the defaults shown.\n"
+         "\n"
+         "  -o OUTPUT.exe           the package to write (--force replaces it)\n"
+         "  --ini FILE              start from this voxinst.ini (section [Stowage])\n"
+         "  --name TEXT             $(AppName) in the texts (default: the folder's name)\n"
+         "  --title TEXT            $(AppName.Title) (default: the name)\n"
+         "  --default-target PATH   destination, tokens allowed\n"
+         "                          (default: $(ProgramFiles)\\$(AppName))\n"
+         "  --setup-app NAME        installer to start from the destination\n"
+         "                          (default: setup.exe or msisetup.exe of SOURCE_DIR)\n"
+         "  --setup-params TEXT     its parameters (default: -r \"$(Stowage)\" --vox,\n"
+         "                          $(Stowage) being the package's short path)\n"
+         "  --lcid N                language of the stub's texts, 0 = the system's (default 0)\n"
+         "  --extract-to-temp 0|1   1: no destination page, overwrite silently (default 1)\n"
+         "  --show-overwrite 0|1    ask before replacing existing files (default 1)\n"
+         "  --banner IMAGE.png      banner of the wizard (default: the built-in one)\n"
+         "  --title-font FACE       font of the headings (default MS Sans Serif)\n"
+         "  --title-color R,G,B     colour of the headings (default 0,0,0)\n"
+         "  -l 0-9                  deflate level (default 6)\n"
+         "  --stub PATH             voxstub.exe to use (default: $VOXKIT_STUB, then\n"
+         "                          voxstub.exe beside voxpack, then ../share/voxkit)\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
          "usage: voxpack list ARCHIVE [--json]\n"
          "\n"

@@ -1,0 +1,313 @@
+// voxpack package: a folder, its settings and the stub joined into one
+// installer executable.
+#include <cstdlib>
+#include <cstring>
+
+#include "archive/archive.h"
+#include "commands.h"
+#include "console_progress.h"
+#include "files/files.h"
+#include "package_settings.h"
+#include "png/png.h"
+
+namespace {
+
+const char kControlArchive[] = "voxctrl.ach";
+const char kSettingsFile[] = "voxinst.ini";
+const char kDefaultTarget[] = "$(ProgramFiles)\\$(AppName)";
+
+struct PackageJob {
+    VoText source;     // the folder whose contents are installed
+    VoText output;     // OUTPUT.exe
+    VoText stub;       // voxstub.exe
+    VoText banner;     // an image of the author's, or empty
+    VoText work;       // a folder beside the output for intermediate files
+    uint32_t level = 6;
+    PackageSettings settings;
+};
+
+VoText Join(const VoText &folder, const std::string &name) { return folder + VO_PATH_SEPARATOR + ToText(name); }
+
+std::string BaseName(const std::string &path)
+{
+    size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The stub: --stub, $VOXKIT_STUB, beside voxpack, or the install prefix's
+// share/voxkit.
+bool FindStub(const CommandLine &line, VoText &stub)
+{
+    std::string given = line.Value("--stub");
+    if (given.empty() && getenv("VOXKIT_STUB")) given = getenv("VOXKIT_STUB");
+    if (!given.empty()) {
+        stub = FullPath(given);
+        if (VoPathGetAttributes(stub.c_str()) != VO_INVALID_ATTRIBUTES) return true;
+        PrintError(given + ": no such stub program");
+        return false;
+    }
+    VOCHAR folder[VO_MAX_PATH];
+    if (VoGetModulePath(nullptr, folder, VO_MAX_PATH) > 0) {
+        for (const char *candidate : {"voxstub.exe", "../share/voxkit/voxstub.exe"}) {
+            stub = VoText(folder) + ToText(candidate);
+            if (VoPathGetAttributes(stub.c_str()) != VO_INVALID_ATTRIBUTES) return true;
+        }
+    }
+    PrintError("voxstub.exe not found beside voxpack or in ../share/voxkit; give --stub PATH");
+    return false;
+}
+
+bool IsFileIn(const VoText &folder, const std::string &name)
+{
+    uint32_t attributes = VoPathGetAttributes(Join(folder, name).c_str());
+    return attributes != VO_INVALID_ATTRIBUTES && !(attributes & VO_ATTR_DIRECTORY);
+}
+
+// The installer to start: --setup-app, or setup.exe / msisetup.exe when the
+// folder has one.
+bool ChooseSetupApp(const CommandLine &line, PackageJob &job)
+{
+    if (line.Has("--setup-app")) {
+        std::string app = line.Value("--setup-app");
+        if (!app.empty() && !IsFileIn(job.source, app))
+            PrintError("warning: " + app + " is not in " + ToUtf8(job.source.c_str()) + "; the installer will not start");
+        job.settings.Set("SetupApp", app);
+        return true;
+    }
+    if (job.settings.Has("SetupApp")) return true;
+    for (const char *name : {"setup.exe", "msisetup.exe"})
+        if (IsFileIn(job.source, name)) {
+            job.settings.Set("SetupApp", name);
+            return true;
+        }
+    PrintError("no setup.exe or msisetup.exe in the folder; name the installer with --setup-app NAME");
+    return false;
+}
+
+bool CheckNumber(const std::string &key, const std::string &value, long low, long high)
+{
+    char *end = nullptr;
+    long n = strtol(value.c_str(), &end, 10);
+    if (!value.empty() && *end == 0 && n >= low && n <= high) return true;
+    PrintError(key + " takes a number from " + std::to_string(low) + " to " + std::to_string(high) + ", not '" +
+               value + "'");
+    return false;
+}
+
+bool CheckColor(const std::string &value)
+{
+    int r, g, b;
+    char extra;
+    if (sscanf(value.c_str(), "%d,%d,%d%c", &r, &g, &b, &extra) == 3 && r >= 0 && r < 256 && g >= 0 && g < 256 &&
+        b >= 0 && b < 256)
+        return true;
+    PrintError("--title-color takes R,G,B with each from 0 to 255, not '" + value + "'");
+    return false;
+}
+
+// The options over the author's voxinst.ini over voxpack's defaults.
+bool ReadSettings(const CommandLine &line, PackageJob &job)
+{
+    if (line.Has("--ini")) {
+        std::string error;
+        if (!ReadPackageSettings(line.Value("--ini"), job.settings, error)) {
+            PrintError(line.Value("--ini") + ": " + error);
+            return false;
+        }
+    }
+    static const std::pair<const char *, const char *> kOptionKeys[] = {
+        {"--name", "Name"},           {"--title", "Title"},       {"--default-target", "DefaultTarget"},
+        {"--setup-params", "SetupAppParams"}, {"--lcid", "LCID"}, {"--extract-to-temp", "ExtractToTemp"},
+        {"--show-overwrite", "ShowOverwrite"}, {"--title-font", "TitleFont"}, {"--title-color", "TitleFontColor"},
+    };
+    for (const auto &option : kOptionKeys)
+        if (line.Has(option.first)) job.settings.Set(option.second, line.Value(option.first));
+    std::string folderName = BaseName(ToUtf8(job.source.c_str()));
+    if (!job.settings.Has("Name")) job.settings.Set("Name", folderName);
+    if (!job.settings.Has("Title")) job.settings.Set("Title", job.settings.Get("Name"));
+    if (!job.settings.Has("DefaultTarget")) {
+        job.settings.Set("DefaultTarget", kDefaultTarget);
+        if (IsTerminal()) fprintf(stderr, "voxpack: DefaultTarget not given; using %s\n", kDefaultTarget);
+    }
+    if (!job.settings.Has("LCID")) job.settings.Set("LCID", "0");
+    if (!ChooseSetupApp(line, job)) return false;
+    for (const auto &value : job.settings.values) {
+        std::string error;
+        if (!IsStorableSetting(value.first, value.second, error)) {
+            PrintError(error);
+            return false;
+        }
+    }
+    return CheckNumber("LCID", job.settings.Get("LCID"), 0, 0xFFFF) &&
+           CheckNumber("ExtractToTemp", job.settings.Get("ExtractToTemp", "1"), 0, 1) &&
+           CheckNumber("ShowOverwrite", job.settings.Get("ShowOverwrite", "1"), 0, 1) &&
+           (!job.settings.Has("TitleFontColor") || CheckColor(job.settings.Get("TitleFontColor")));
+}
+
+// The banner must be a PNG the stub can show; it is decoded here once.
+bool CheckBanner(const CommandLine &line, PackageJob &job)
+{
+    if (!line.Has("--banner")) return true;
+    std::string path = line.Value("--banner");
+    job.banner = FullPath(path);
+    BITMAPINFOHEADER *dib = nullptr;
+    HRESULT hr = VoLoadPngDib(nullptr, job.banner.c_str(), VO_PNG_FROM_FILE, &dib);
+    VoDibFree(dib);
+    if (FAILED(hr)) {
+        PrintError(path + ": not a PNG image the stub can show (" + DescribeResult(hr) + ")");
+        return false;
+    }
+    std::string name = BaseName(path);
+    if (name == kSettingsFile || name == kControlArchive) name = "banner.png";
+    job.settings.Set("Banner", name);
+    return true;
+}
+
+bool WriteFileBytes(const VoText &path, const std::string &bytes)
+{
+    HVOFILE file = VoFileOpen(path.c_str(), VO_ACCESS_WRITE, 0, VO_CREATE_ALWAYS);
+    if (!file) return false;
+    bool ok = VoFileWrite(file, bytes.data(), (uint32_t)bytes.size());
+    VoFileClose(file);
+    return ok;
+}
+
+// Adds paths to a new archive at target; reports failures through progress.
+bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, uint32_t level, CConsoleProgress &progress)
+{
+    CArchive2 archive;
+    HRESULT hr = archive.Open(target.c_str(), ARC_OPEN_CREATE, nullptr);
+    if (FAILED(hr)) {
+        progress.ReportResult(hr, ToUtf8(target.c_str()));
+        return false;
+    }
+    archive.SetProgress(&progress);
+    int before = progress.Failures();
+    for (const VoText &path : paths) {
+        hr = archive.AddEntryToArchive(path.c_str(), ARC_METHOD_DEFLATE, level, ARC_ADD_NOTOTAL | ARC_ADD_RECURSE,
+                                       nullptr);
+        if (FAILED(hr) && progress.Failures() == before) progress.ReportResult(hr, ToUtf8(path.c_str()));
+        if (FAILED(hr)) break;
+    }
+    HRESULT closed = archive.Close();
+    if (FAILED(closed) && progress.Failures() == before) progress.ReportResult(closed, ToUtf8(target.c_str()));
+    return progress.Failures() == before && SUCCEEDED(hr) && SUCCEEDED(closed);
+}
+
+// voxctrl.ach: the settings file and the banner.
+bool BuildControlArchive(PackageJob &job, CConsoleProgress &progress)
+{
+    VoText control = Join(job.work, kControlArchive);
+    VoText ini = Join(job.work, kSettingsFile);
+    if (!WriteFileBytes(ini, EncodePackageSettings(job.settings))) {
+        PrintError(ToUtf8(ini.c_str()) + ": cannot be written");
+        return false;
+    }
+    std::vector<VoText> paths = {ini};
+    if (!job.banner.empty()) {
+        VoText copy = Join(job.work, job.settings.Get("Banner"));
+        if (!VoPathCopyFile(job.banner.c_str(), copy.c_str(), false)) {
+            PrintError(ToUtf8(job.banner.c_str()) + ": cannot be copied");
+            return false;
+        }
+        paths.push_back(copy);
+    }
+    return BuildArchive(control, paths, job.level, progress);
+}
+
+// The payload: every entry of the source folder at the archive's root, and
+// the control archive beside them.
+bool BuildPayload(PackageJob &job, CConsoleProgress &progress, uint64_t *bytes)
+{
+    std::vector<VoText> paths;
+    tVOFINDDATA data;
+    HVOFIND find = VoFindFirst(job.source.c_str(), &data);
+    for (bool more = find != nullptr; more; more = VoFindNext(find, &data)) {
+        if (VoStrCmpI(data.name, ToText(kControlArchive).c_str()) == 0) {
+            PrintError(std::string(kControlArchive) + " is a name of the package's own; rename that file");
+            VoFindClose(find);
+            return false;
+        }
+        paths.push_back(Join(job.source, ToUtf8(data.name)));
+    }
+    if (find) VoFindClose(find);
+    *bytes = 0;
+    CArchive2 sizing;
+    for (const VoText &path : paths) {
+        uint64_t size = 0;
+        if (sizing.GetSizeAddEntry(path.c_str(), &size, ARC_ADD_RECURSE) == S_OK) *bytes += size;
+    }
+    progress.SetPlan(*bytes, 0);
+    paths.push_back(Join(job.work, kControlArchive));
+    return BuildArchive(Join(job.work, "payload.ach"), paths, job.level, progress);
+}
+
+// The stub and the payload joined under OUTPUT.part, renamed when complete.
+bool JoinWithStub(PackageJob &job, CConsoleProgress &progress)
+{
+    VoText partial = job.output + VOTEXT(".part");
+    CArchive2 payload;
+    HRESULT hr = payload.Open(Join(job.work, "payload.ach").c_str(), ARC_OPEN_SEA, nullptr);
+    if (SUCCEEDED(hr)) {
+        payload.SetProgress(&progress);
+        hr = payload.CreateSEA(partial.c_str(), job.stub.c_str(), ARC_QUIET);
+        HRESULT closed = payload.Close();
+        if (SUCCEEDED(hr)) hr = closed;
+    }
+    if (SUCCEEDED(hr) && VoPathRename(partial.c_str(), job.output.c_str())) return true;
+    VoPathDeleteFile(partial.c_str());
+    progress.ReportResult(FAILED(hr) ? hr : E_FAIL, ToUtf8(job.output.c_str()));
+    return false;
+}
+
+bool PrepareJob(const CommandLine &line, PackageJob &job)
+{
+    if (line.positional.size() != 1 || !line.Has("-o")) {
+        PrintError("package needs a source folder and -o OUTPUT.exe (see 'voxpack package --help')");
+        return false;
+    }
+    job.source = FullPath(line.positional[0]);
+    while (job.source.size() > 1 && (job.source.back() == '/' || job.source.back() == '\\')) job.source.pop_back();
+    if (!VoPathIsFolder(job.source.c_str())) {
+        PrintError(line.positional[0] + ": not a folder");
+        return false;
+    }
+    job.output = FullPath(line.Value("-o"));
+    if (VoPathGetAttributes(job.output.c_str()) != VO_INVALID_ATTRIBUTES && !line.Has("--force")) {
+        PrintError(line.Value("-o") + ": exists (use --force to replace it)");
+        return false;
+    }
+    std::string level = line.Value("-l", "6");
+    if (level.size() != 1 || level[0] < '0' || level[0] > '9') {
+        PrintError("-l takes a level from 0 to 9, not '" + level + "'");
+        return false;
+    }
+    job.level = (uint32_t)(level[0] - '0');
+    return FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
+}
+
+}  // namespace
+
+int CommandPackage(const CommandLine &line)
+{
+    PackageJob job;
+    if (!PrepareJob(line, job)) return VOXPACK_USAGE;
+    job.work = job.output + VOTEXT(".work");
+    if (!VoPathIsFolder(job.work.c_str()) && !VoPathCreateFolder(job.work.c_str())) {
+        PrintError(ToUtf8(job.work.c_str()) + ": cannot create the work folder");
+        return VOXPACK_USAGE;
+    }
+    CConsoleProgress progress(line.Value("-o"), IsTerminal(), line.Has("-v"));
+    uint64_t bytes = 0;
+    bool ok = BuildControlArchive(job, progress) && BuildPayload(job, progress, &bytes) && JoinWithStub(job, progress);
+    progress.Finish();
+    VoDeleteDirectoryTree(job.work.c_str(), 1);
+    if (!ok) {
+        PrintError(line.Value("-o") + ": not written");
+        return VOXPACK_SOME_FAILED;
+    }
+    if (IsTerminal())
+        fprintf(stderr, "voxpack: wrote %s (installer %s, destination %s)\n", line.Value("-o").c_str(),
+                job.settings.Get("SetupApp").c_str(), job.settings.Get("DefaultTarget").c_str());
+    return VOXPACK_OK;
+}

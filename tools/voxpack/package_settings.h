@@ -1,0 +1,34 @@
+// The settings file of a package, voxinst.ini (section "Stowage"), as
+// voxpack reads an author's file and writes the package's own.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// Keys in the order the stub reads and writes them.
+extern const char *const kPackageKeys[11];
+
+struct PackageSettings {
+    // key -> value (UTF-8); only keys that were set.
+    std::vector<std::pair<std::string, std::string>> values;
+
+    bool Has(const std::string &key) const;
+    std::string Get(const std::string &key, const std::string &fallback = "") const;
+    void Set(const std::string &key, const std::string &value);
+};
+
+// Reads section "Stowage" of an INI file in UTF-8 (with or without a byte
+// order mark) or UTF-16 little-endian with its mark. Values lose blanks at
+// both ends and one pair of enclosing double quotes, as Windows reads them.
+// Returns false with a reason when the file cannot be read or a key is
+// unknown.
+bool ReadPackageSettings(const std::string &path, PackageSettings &out, std::string &error);
+
+// The file's bytes: UTF-16 little-endian with a byte order mark, which the
+// Windows profile functions read for any Unicode text. Every value is
+// written in double quotes so that blanks and quotes at its ends survive.
+std::string EncodePackageSettings(const PackageSettings &settings);
+
+// A value that an INI line cannot hold (a line break) or the key unknown.
+bool IsStorableSetting(const std::string &key, const std::string &value, std::string &error);
