@@ -10,7 +10,7 @@ void Vox_LoadCaption()
 {
     wchar_t format[1024], formatted[4096];
     VoLoadString(g_vox.Lang, IDS_WIZARD_CAPTION, format, 1024);
-    VoPrintF(formatted, format);
+    VoPrintFN(formatted, 4096, format);
     lstrcpynW(g_vox.Caption, formatted, MAX_PATH);
 }
 

@@ -25,7 +25,7 @@ void LaunchErrorText(DWORD error, wchar_t *out)
                                                  : IDS_LAUNCH_UNKNOWN;
     wchar_t format[1024];
     VoLoadString(g_vox.Lang, id, format, 1024);
-    VoPrintF(out, format, (int)error);
+    VoPrintFN(out, 4096, format, (int)error);
 }
 
 void ShowLaunchError(const wchar_t *program, DWORD error)
@@ -35,7 +35,7 @@ void ShowLaunchError(const wchar_t *program, DWORD error)
     VoLoadString(g_vox.Lang, IDS_LAUNCH_ERROR, caption, 1024);
     VoLoadString(g_vox.Lang, IDS_LAUNCH_ERROR_TEXT, format, 1024);
     std::wstring message(8192 + wcslen(program), L'\0');
-    VoPrintF(&message[0], format, program, reason);
+    VoPrintFN(&message[0], (int)message.size(), format, program, reason);
     VoMessageBox(nullptr, message.c_str(), caption, MB_ICONEXCLAMATION);
 }
 
@@ -44,7 +44,7 @@ void ShowLaunchError(const wchar_t *program, DWORD error)
 std::wstring FormatText(const wchar_t *format, size_t extra)
 {
     std::wstring out(wcslen(format) + extra + 4096, L'\0');
-    int length = VoPrintF(&out[0], format);
+    int length = VoPrintFN(&out[0], (int)out.size(), format);
     out.resize(length > 0 ? (size_t)length : 0);
     return out;
 }

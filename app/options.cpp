@@ -265,7 +265,7 @@ void Vox_ShowHelp()
     wchar_t title[1024], text[4096], formattedTitle[2048], formattedText[8192];
     VoLoadString(g_vox.Lang, IDS_HELP_TITLE, title, 1024);
     VoLoadString(g_vox.Lang, IDS_HELP_TEXT, text, 4096);
-    VoPrintF(formattedTitle, title);
-    VoPrintF(formattedText, text);
+    VoPrintFN(formattedTitle, 2048, title);
+    VoPrintFN(formattedText, 8192, text);
     VoMessageBox(nullptr, formattedText, formattedTitle, MB_OK);
 }

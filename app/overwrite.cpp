@@ -34,7 +34,7 @@ void InitDialog(HWND dialog, const OverwriteQuestion *question)
     SetWindowTextW(dialog, caption);
     wchar_t format[MAX_PATH], text[4096];
     VoLoadString(g_vox.Lang, question->readOnly ? IDS_FILE_EXISTS_READONLY : IDS_FILE_EXISTS_TEXT, format, MAX_PATH);
-    VoPrintF(text, format, question->fileName);
+    VoPrintFN(text, 4096, format, question->fileName);
     SetDlgItemTextW(dialog, 1201, text);
     SetItemString(dialog, 1202, IDS_OVERWRITE_QUESTION);
     SetItemString(dialog, 2002, IDS_BUTTON_YES);

@@ -214,9 +214,8 @@ int CVoxExtractProgress::OnStatus(uint32_t status)
 {
     switch (status) {
     case ARC_STAT_EXTRACT: {
-        wchar_t line[4096];
-        VoPrintF(line, m_statusFormat, GetText());
-        line[259] = 0;
+        wchar_t line[260];
+        VoPrintFN(line, 260, m_statusFormat, GetText());
         SetWindowTextW(m_statusText, line);
         break;
     }
@@ -266,7 +265,7 @@ void Vox_ShowArchiveError(CVoArchiveProgress *progress, uint32_t diagnostic)
     const wchar_t *argument = bar ? bar + 1 : context;
     if (bar) *bar = 0;
     wchar_t formattedFirst[4096], message[8192];
-    VoPrintF(formattedFirst, firstLine, argument);
+    VoPrintFN(formattedFirst, 4096, firstLine, argument);
     _snwprintf(message, 8192, L"%s\n\n%s", formattedFirst, secondLine);
     message[8191] = 0;
     wchar_t caption[260];

@@ -51,7 +51,7 @@ void RegisterFolderTokens()
 void FormatPath(const wchar_t *format, wchar_t *out)
 {
     wchar_t formatted[4096];
-    VoPrintF(formatted, format);
+    VoPrintFN(formatted, 4096, format);
     lstrcpynW(out, formatted, MAX_PATH);
 }
 

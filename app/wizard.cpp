@@ -184,7 +184,7 @@ void InitProgressPage(HWND page)
     SetWindowTextW(page, g_vox.Caption);
     wchar_t format[1024], text[4096];
     VoLoadString(g_vox.Lang, IDS_PROGRESS_EXPLANATION, format, 1024);
-    VoPrintF(text, format);
+    VoPrintFN(text, 4096, format);
     SetDlgItemTextW(page, kProgressExplanation, text);
     g_vox.ProgressBar = GetDlgItem(page, kProgressBar);
     PlacePage(page);

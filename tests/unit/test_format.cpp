@@ -283,3 +283,24 @@ TEST(FormatWithoutTable, TokensAreLiteralAndCannotBeAdded)
     EXPECT_EQ(VoPrintF_CreateTokenTable(), 1);
     VoPrintF_DestroyTokenTable();
 }
+
+// The bounded forms never write past their buffer, whatever the tokens and
+// arguments expand to, and always terminate.
+TEST_F(Tokens, BoundedFormattingCutsAtTheBuffer)
+{
+    VoPrintF_AddToken(VOTEXT("Long"), VOTEXT("abcdefghijklmnopqrstuvwxyz"));
+    VOCHAR out[12];
+    for (VOCHAR &c : out) c = '#';
+    EXPECT_EQ(VoPrintFN(out, 10, VOTEXT("x$(Long)y")), 9);
+    EXPECT_EQ(Narrow(out), "xabcdefgh");
+    EXPECT_EQ(out[10], '#');
+    EXPECT_EQ(VoPrintFN(out, 10, VOTEXT("%s and %d"), VOTEXT("a long argument"), 42), 9);
+    EXPECT_EQ(Narrow(out), "a long ar");
+    EXPECT_EQ(VoPrintFN(out, 10, VOTEXT("%d|%d"), 12345, 678), 9);
+    EXPECT_EQ(Narrow(out), "12345|678");
+    EXPECT_EQ(VoPrintFN(out, 1, VOTEXT("abc")), 0);
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(VoPrintFN(out, 0, VOTEXT("abc")), 0);
+    EXPECT_EQ(VoPrintFN(out, 12, VOTEXT("$(Unknown) x")), 11);
+    EXPECT_EQ(Narrow(out), "$(Unknown) ");
+}

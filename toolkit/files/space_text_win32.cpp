@@ -19,6 +19,6 @@ int VoFormatDiskFreeSpace(const wchar_t *path, wchar_t *out)
     uint32_t space = path && path[0] ? VoGetDiskFreeSpace(path, kHundredKilobytes) : 0xFFFFFFFFu;
     wchar_t text[2048];
     if (space == 0xFFFFFFFFu) lstrcpynW(text, VoGetString(lang, kSpaceUnknownString), 2048);
-    else VoPrintF(text, VoGetString(lang, kSpaceString), space);
+    else VoPrintFN(text, 2048, VoGetString(lang, kSpaceString), space);
     return (int)VoStrCopyN(out, text, VO_MAX_PATH);
 }

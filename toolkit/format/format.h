@@ -26,6 +26,10 @@
 // Returns the length of the result in units, without the terminator.
 int VoPrintF(VOCHAR *out, const VOCHAR *format, ...);
 int VoVPrintF(VOCHAR *out, const VOCHAR *format, va_list args);
+// The same into a buffer of size units: the result is cut to size - 1
+// units and always terminated. Returns the length written.
+int VoPrintFN(VOCHAR *out, int size, const VOCHAR *format, ...);
+int VoVPrintFN(VOCHAR *out, int size, const VOCHAR *format, va_list args);
 
 // Adds or replaces a token (the name keeps the spelling of the latest call);
 // a null value counts as empty. Returns 1, or 0 when the entry could not be

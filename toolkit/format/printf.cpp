@@ -32,10 +32,31 @@ bool IsConversionChar(VOCHAR c)
     }
 }
 
+// The end of the output buffer of the formatting in progress on this
+// thread, or null when the caller vouched for its room (VoPrintF). Writes
+// at or past it are dropped, while the position still advances.
+thread_local VOCHAR *g_limit = nullptr;
+
+VOCHAR *Put(VOCHAR *o, VOCHAR c)
+{
+    if (!g_limit || o < g_limit) *o = c;
+    return o + 1;
+}
+
 VOCHAR *CopyText(VOCHAR *o, const VOCHAR *text, size_t n)
 {
-    for (size_t i = 0; i < n; ++i) *o++ = text[i];
+    for (size_t i = 0; i < n; ++i) o = Put(o, text[i]);
     return o;
+}
+
+// Runs a writer that fills a buffer of its own (a shaped number) and copies
+// what it wrote; write(buffer) returns the units written.
+template <typename Writer>
+VOCHAR *Shaped(VOCHAR *o, Writer write)
+{
+    VOCHAR buffer[kShapedUnits + 1];
+    int n = write(buffer);
+    return CopyText(o, buffer, n > 0 ? (size_t)n : 0);
 }
 
 // A gathered directive: "%" then the format's characters up to and
@@ -93,7 +114,7 @@ int Widen(VOCHAR *scratch, const char *printed)
 
 VOCHAR *WriteShapedInteger(VOCHAR *o, const VOCHAR *scratch, bool locale)
 {
-    if (locale) return o + VoFormatNumber(scratch, o, kShapedUnits);
+    if (locale) return Shaped(o, [&](VOCHAR *b) { return VoFormatNumber(scratch, b, kShapedUnits); });
     return CopyText(o, scratch, VoStrLen(scratch));
 }
 
@@ -101,8 +122,14 @@ VOCHAR *WriteInteger(VOCHAR *o, const Directive &directive, va_list *ap)
 {
     VOCHAR c = directive.conversion;
     bool grouped = directive.locale && (c == 'd' || c == 'i' || c == 'u' || c == 'z');
-    if (directive.Bare() && (c == 'd' || c == 'i')) return o + VoLongToText(va_arg(*ap, int32_t), o, directive.locale);
-    if (directive.Bare() && c == 'u') return o + VoDWordToText(va_arg(*ap, uint32_t), o, directive.locale);
+    if (directive.Bare() && (c == 'd' || c == 'i')) {
+        int32_t value = va_arg(*ap, int32_t);
+        return Shaped(o, [&](VOCHAR *b) { return VoLongToText(value, b, directive.locale); });
+    }
+    if (directive.Bare() && c == 'u') {
+        uint32_t value = va_arg(*ap, uint32_t);
+        return Shaped(o, [&](VOCHAR *b) { return VoDWordToText(value, b, directive.locale); });
+    }
 
     bool wide = directive.length >= 3 && directive.text[1] == 'I' && directive.text[2] == '6';
     char conversion = c == 'z' ? 'd' : (char)c;
@@ -145,9 +172,9 @@ VOCHAR *WriteFloating(VOCHAR *o, const Directive &directive, va_list *ap)
     Widen(scratch, printed);
     VOCHAR c = directive.conversion;
     if (directive.locale && c == 'f')
-        return o + VoFormatGroupDecimalNumber(scratch, o, kShapedUnits, CountDecimals(scratch));
+        return Shaped(o, [&](VOCHAR *b) { return VoFormatGroupDecimalNumber(scratch, b, kShapedUnits, CountDecimals(scratch)); });
     if (directive.locale && (c == 'g' || c == 'G') && !HasExponent(scratch))
-        return o + VoFormatDecimalNumber(scratch, o, kShapedUnits);
+        return Shaped(o, [&](VOCHAR *b) { return VoFormatDecimalNumber(scratch, b, kShapedUnits); });
     return CopyText(o, scratch, VoStrLen(scratch));
 }
 
@@ -176,8 +203,9 @@ VOCHAR *WriteFixedPoint(VOCHAR *o, const Directive &directive, int decimals, va_
     snprintf(printed, sizeof printed, cformat, value / divisor);
     VOCHAR scratch[kScratchUnits];
     Widen(scratch, printed);
-    if (directive.locale) return o + VoFormatGroupDecimalNumber(scratch, o, kShapedUnits, decimals);
-    return o + VoFormatDecimalNumber(scratch, o, kShapedUnits);
+    if (directive.locale)
+        return Shaped(o, [&](VOCHAR *b) { return VoFormatGroupDecimalNumber(scratch, b, kShapedUnits, decimals); });
+    return Shaped(o, [&](VOCHAR *b) { return VoFormatDecimalNumber(scratch, b, kShapedUnits); });
 }
 
 // "%!x" and "%&x": the character after the conversion selects a separator,
@@ -190,9 +218,26 @@ VOCHAR *WriteSelectedSeparator(VOCHAR *o, VOCHAR conversion, const VOCHAR **f)
     else if (next == '.') code = conversion == '!' ? 101 : 121;
     else if (next == ',' && conversion == '!') code = 102;
     if (!code) return o;
-    int n = VoGetInat(code, o);
+    VOCHAR separator[VOINAT_SEP_CHARS];
+    int n = VoGetInat(code, separator);
     if (n > 0) ++*f;
-    return o + n;
+    return CopyText(o, separator, n > 0 ? (size_t)n : 0);
+}
+
+// A locale separator of the internationals record.
+VOCHAR *WriteInat(VOCHAR *o, int code)
+{
+    VOCHAR separator[VOINAT_SEP_CHARS];
+    int n = VoGetInat(code, separator);
+    return CopyText(o, separator, n > 0 ? (size_t)n : 0);
+}
+
+// "%s" and "%c" as the platform's wsprintfW does them (at most 1024 units).
+VOCHAR *WriteText(VOCHAR *o, const Directive &directive, va_list *ap)
+{
+    VOCHAR text[1024];
+    int n = VoPlatformWsprintfOne(text, directive.text, ap);
+    return CopyText(o, text, n > 0 ? (size_t)n : 0);
 }
 
 VOCHAR *Convert(VOCHAR *o, const Directive &directive, const VOCHAR **f, va_list *ap)
@@ -206,11 +251,10 @@ VOCHAR *Convert(VOCHAR *o, const Directive &directive, const VOCHAR **f, va_list
         return WriteInteger(o, directive, ap);
     case 'e': case 'E': case 'f': case 'g': case 'G':
         return WriteFloating(o, directive, ap);
-    case 's': case 'c':
-        return o + VoPlatformWsprintfOne(o, directive.text, ap);
-    case '*': return o + VoGetInat(24, o);
-    case ',': return o + VoGetInat(40, o);
-    case ':': return o + VoGetInat(60, o);
+    case 's': case 'c': return WriteText(o, directive, ap);
+    case '*': return WriteInat(o, 24);
+    case ',': return WriteInat(o, 40);
+    case ':': return WriteInat(o, 60);
     case '!': case '&':
         return WriteSelectedSeparator(o, directive.conversion, f);
     }
@@ -223,7 +267,7 @@ VOCHAR *WriteConversion(VOCHAR *o, VOCHAR introducer, const VOCHAR **f, va_list 
 {
     const VOCHAR *start = *f;
     if (*start == '%') {
-        *o++ = '%';
+        o = Put(o, '%');
         *f = start + 1;
         return o;
     }
@@ -242,7 +286,7 @@ VOCHAR *WriteConversion(VOCHAR *o, VOCHAR introducer, const VOCHAR **f, va_list 
     directive.text[directive.length] = 0;
     *f = p;
     if (!directive.conversion) {
-        *o++ = introducer;
+        o = Put(o, introducer);
         return CopyText(o, start, (size_t)(p - start));
     }
     return Convert(o, directive, f, ap);
@@ -275,15 +319,16 @@ VOCHAR *WriteNumberLiteral(VOCHAR *o, const VOCHAR **f)
         for (const VOCHAR *q = start; q < p; ++q)
             if (*q != ',') literal[n++] = *q;
         literal[n] = 0;
-        int written = VoFormatGroupDecimalNumber(literal, o, kShapedUnits, CountDecimals(literal));
+        VOCHAR shaped[kShapedUnits + 1];
+        int written = VoFormatGroupDecimalNumber(literal, shaped, kShapedUnits, CountDecimals(literal));
         if (written > 0) {
             *f = p + 1;
-            return o + written;
+            return CopyText(o, shaped, (size_t)written);
         }
         ++p;  // the closing parenthesis is copied with the literal
     }
-    *o++ = '$';
-    *o++ = '(';
+    o = Put(o, '$');
+    o = Put(o, '(');
     *f = p;
     return CopyText(o, start, (size_t)(p - start));
 }
@@ -302,21 +347,24 @@ VOCHAR *WriteToken(VOCHAR *o, const VOCHAR **f)
         memcpy(name, start, nameLength * sizeof(VOCHAR));
         name[nameLength] = 0;
         *f = p + 1;
-        if (VOCHAR *after = VoTokenTable_WriteValue(name, o)) return after;
+        if (VOCHAR *after = VoTokenTable_WriteValue(name, o, g_limit)) return after;
         ++p;  // an unknown name is copied with its parenthesis
     } else {
         *f = p;
     }
-    *o++ = '$';
-    *o++ = '(';
+    o = Put(o, '$');
+    o = Put(o, '(');
     return CopyText(o, start, (size_t)(p - start));
 }
 
 }  // namespace
 
-int VoVPrintF(VOCHAR *out, const VOCHAR *format, va_list args)
+namespace {
+
+int Format(VOCHAR *out, VOCHAR *limit, const VOCHAR *format, va_list args)
 {
-    if (!out) return 0;
+    VOCHAR *saved = g_limit;
+    g_limit = limit;
     VOCHAR *o = out;
     va_list ap;
     va_copy(ap, args);
@@ -324,7 +372,7 @@ int VoVPrintF(VOCHAR *out, const VOCHAR *format, va_list args)
     while (f && *f) {
         VOCHAR c = *f++;
         if (c == '$' && *f == '$') {
-            *o++ = '$';
+            o = Put(o, '$');
             ++f;
         } else if (c == '$' && *f == '(') {
             ++f;
@@ -332,12 +380,20 @@ int VoVPrintF(VOCHAR *out, const VOCHAR *format, va_list args)
         } else if (c == '$' || c == '%') {
             o = WriteConversion(o, c, &f, &ap);
         } else {
-            *o++ = c;
+            o = Put(o, c);
         }
     }
     va_end(ap);
-    *o = 0;
+    g_limit = saved;
+    *(limit && o > limit ? limit : o) = 0;
     return (int)VoStrLen(out);
+}
+
+}  // namespace
+
+int VoVPrintF(VOCHAR *out, const VOCHAR *format, va_list args)
+{
+    return out ? Format(out, nullptr, format, args) : 0;
 }
 
 int VoPrintF(VOCHAR *out, const VOCHAR *format, ...)
@@ -345,6 +401,21 @@ int VoPrintF(VOCHAR *out, const VOCHAR *format, ...)
     va_list args;
     va_start(args, format);
     int n = VoVPrintF(out, format, args);
+    va_end(args);
+    return n;
+}
+
+int VoVPrintFN(VOCHAR *out, int size, const VOCHAR *format, va_list args)
+{
+    if (!out || size <= 0) return 0;
+    return Format(out, out + size - 1, format, args);
+}
+
+int VoPrintFN(VOCHAR *out, int size, const VOCHAR *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int n = VoVPrintFN(out, size, format, args);
     va_end(args);
     return n;
 }

@@ -6,6 +6,8 @@
 // multiple of 4 bytes, and the value text.
 #include "format/tokens.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 #include "format/format.h"
@@ -96,18 +98,15 @@ int VoPrintF_DeleteToken(const VOCHAR *name)
     return 1;
 }
 
-VOCHAR *VoTokenTable_WriteValue(const VOCHAR *name, VOCHAR *out)
+VOCHAR *VoTokenTable_WriteValue(const VOCHAR *name, VOCHAR *out, VOCHAR *limit)
 {
     if (!g_tokens) return nullptr;
     CVoListLock lock(g_tokens);
     int index = FindToken(name);
     if (index < 0) return nullptr;
     const TokenEntry *entry = (const TokenEntry *)VoList_GetItem(g_tokens, index);
-    if (entry->valueLength == 1) {
-        *out++ = entry->value[0];
-    } else {
-        memcpy(out, entry->value, entry->valueLength * sizeof(VOCHAR));
-        out += entry->valueLength;
-    }
-    return out;
+    size_t room = entry->valueLength;
+    if (limit) room = out >= limit ? 0 : std::min(room, (size_t)(limit - out));
+    memcpy(out, entry->value, room * sizeof(VOCHAR));
+    return out + entry->valueLength;
 }

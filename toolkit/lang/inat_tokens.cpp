@@ -16,7 +16,7 @@ void AddLabel(const VOCHAR *name, UINT id, const VOCHAR *a, const VOCHAR *b, con
     const VOCHAR *format = VoGetString(VoLang_GetDefault(), id);
     if (!format[0]) return;
     VOCHAR label[2048];
-    VoPrintF(label, format, a, b, c);
+    VoPrintFN(label, 2048, format, a, b, c);
     VoPrintF_AddToken(name, label);
 }
 #endif

@@ -184,7 +184,7 @@ void VoMenuReplaceTokens(HMENU menu)
     ForEachItem(menu, [](HMENU owner, int position) {
         EditItemText(owner, position, [](wchar_t *text, int units) {
             wchar_t formatted[2048];
-            VoPrintF(formatted, text);
+            VoPrintFN(formatted, 2048, text);
             wcsncpy(text, formatted, (size_t)units - 1);
             text[units - 1] = 0;
             return true;

@@ -94,7 +94,7 @@ bool VoMsgBox_NeedsFormatting(const wchar_t *format)
 const wchar_t *VoMsgBox_Format(wchar_t *buffer, const wchar_t *format, va_list args)
 {
     if (!VoMsgBox_NeedsFormatting(format)) return format ? format : L"";
-    VoVPrintF(buffer, format, args);
+    VoVPrintFN(buffer, VO_MSGBOX_TEXT_UNITS, format, args);
     return buffer;
 }
 
