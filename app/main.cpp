@@ -51,6 +51,22 @@ void CALLBACK WriteQuietLog(const wchar_t *text)
     CloseHandle(file);
 }
 
+// A crash is reported with its dump (a QUIET run writes it to its log)
+// instead of vanishing without a word.
+LONG WINAPI ReportCrash(EXCEPTION_POINTERS *pointers) { return VoErrorHandler_ExceptionFilter(pointers, L"main"); }
+
+#ifdef VOX_TEST_TRIGGERS
+// Test builds only: VOX_TEST_CRASH=1 makes the run crash once its command
+// line is read, so that the crash report can be checked.
+void CrashWhenAsked()
+{
+    wchar_t value[4];
+    if (GetEnvironmentVariableW(L"VOX_TEST_CRASH", value, 4) && value[0] == L'1') *(volatile int *)nullptr = 1;
+}
+#else
+void CrashWhenAsked() {}
+#endif
+
 void ShowEarlyRefusal(const wchar_t *text) { VoMessageBox(nullptr, text, L"", kEarlyBoxStyle); }
 
 // Waits for the worker itself, not only for "ArchiveEndEvent": another stub
@@ -244,10 +260,12 @@ void Vox_EnterQuietMode()
 int Vox_Main(HINSTANCE instance)
 {
     RestrictDllSearch();
+    SetUnhandledExceptionFilter(ReportCrash);
     if (!StartUp(instance)) return VOX_EXIT_REFUSED;
     g_vox.LongestEntryName = Vox_LongestEntryName();
     int code = VOX_EXIT_USAGE;
     HRESULT hr = Vox_ParseCommandLine(GetCommandLineW(), 1);
+    CrashWhenAsked();
     if (hr == VOX_E_HELP_SHOWN) {
         code = VOX_EXIT_OK;
     } else if (SUCCEEDED(hr)) {

@@ -88,10 +88,25 @@ bool ParseCommandLine(const std::vector<std::string> &args, const std::vector<st
     return true;
 }
 
+CLog &VoxpackLog()
+{
+    static CLog log;
+    return log;
+}
+
+void LogLine(uint32_t type, const std::string &text)
+{
+    if (!VoxpackLog().IsEnabled()) return;
+    VoText wide = ToText(text);
+    // The text is passed as an argument, so that its own "%" and "$" stay.
+    VoxpackLog().Write(type, nullptr, 0, VOTEXT("%s"), wide.c_str());
+}
+
 void PrintError(const std::string &text)
 {
     fprintf(stderr, "voxpack: %s\n", text.c_str());
     fflush(stderr);
+    LogLine(CLog::LOG_ERR, text);
 }
 
 bool IsTerminal()

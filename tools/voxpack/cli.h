@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "log/clog.h"
 #include "platform.h"
 
 // Exit codes.
@@ -35,7 +36,12 @@ struct CommandLine {
 bool ParseCommandLine(const std::vector<std::string> &args, const std::vector<std::string> &valued,
                       const std::vector<std::string> &known, CommandLine &out);
 
-// "voxpack: " + text, one line on standard error.
+// The log of --log FILE (disabled without it), and a line written to it.
+CLog &VoxpackLog();
+void LogLine(uint32_t type, const std::string &text);
+
+// "voxpack: " + text, one line on standard error (and an error line in the
+// log).
 void PrintError(const std::string &text);
 // True when standard error is a terminal (progress bars, questions).
 bool IsTerminal();

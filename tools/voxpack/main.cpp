@@ -9,6 +9,9 @@
 
 namespace {
 
+// --log files move to FILE.previous at this size.
+const int32_t kLogLimit = 1 << 20;
+
 struct Command {
     const char *name;
     int (*run)(const CommandLine &);
@@ -159,11 +162,56 @@ void PrintUsage(FILE *out)
             "'voxpack COMMAND --help' tells more. Options may stand before or after the\n"
             "arguments; '--' ends the options.\n"
             "\n"
+            "--log FILE (any command) appends a record of the run to FILE: the command,\n"
+            "every error line and the exit code, with times; it rotates at 1 MB.\n"
+            "\n"
             "Exit codes: 0 success, 1 some entries failed, 2 bad command line or the\n"
             "archive cannot be opened.\n");
 }
 
-int Run(const std::vector<std::string> &args)
+// "--log FILE" anywhere before "--": the run's record goes to FILE (error
+// lines, and a line for the command and its outcome). Removed from args.
+// Returns false when the log cannot be opened.
+bool OpenLog(std::vector<std::string> &args)
+{
+    for (size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        if (args[i] != "--log") continue;
+        if (i + 1 >= args.size()) {
+            PrintError("option '--log' needs a value");
+            return false;
+        }
+        std::string path = args[i + 1];
+        args.erase(args.begin() + (long)i, args.begin() + (long)i + 2);
+        uint32_t flags = CLog::LOG_ERR | CLog::LOG_WARN | CLog::LOG_INFO | CLog::LOG_TIMESTAMP;
+        if (FAILED(VoxpackLog().Init(FullPath(path).c_str(), flags, kLogLimit))) {
+            PrintError(path + ": the log cannot be opened");
+            return false;
+        }
+        return true;
+    }
+    return true;
+}
+
+std::string Joined(const std::vector<std::string> &args)
+{
+    std::string line;
+    for (const std::string &a : args) line += (line.empty() ? "" : " ") + a;
+    return line;
+}
+
+int Dispatch(const std::vector<std::string> &args);
+
+int Run(std::vector<std::string> args)
+{
+    if (!OpenLog(args)) return VOXPACK_USAGE;
+    LogLine(CLog::LOG_INFO, "voxpack " + Joined(args));
+    int code = Dispatch(args);
+    LogLine(code == VOXPACK_OK ? CLog::LOG_INFO : CLog::LOG_ERR, "exit code " + std::to_string(code));
+    VoxpackLog().Shutdown();
+    return code;
+}
+
+int Dispatch(const std::vector<std::string> &args)
 {
     if (args.empty()) {
         PrintUsage(stderr);
