@@ -125,3 +125,14 @@ VoText FullPath(const std::string &path)
     if (VoPathGetFull(text.c_str(), full, VO_MAX_PATH)) return full;
     return text;
 }
+
+bool ReadLevel(const CommandLine &line, uint32_t *level)
+{
+    std::string text = line.Value("-l", "6");
+    if (text.size() != 1 || text[0] < '0' || text[0] > '9') {
+        PrintError("-l takes a level from 0 to 9, not '" + text + "'");
+        return false;
+    }
+    *level = (uint32_t)(text[0] - '0');
+    return true;
+}

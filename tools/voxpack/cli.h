@@ -45,5 +45,8 @@ void LogLine(uint32_t type, const std::string &text);
 void PrintError(const std::string &text);
 // True when standard error is a terminal (progress bars, questions).
 bool IsTerminal();
+// The deflate level of "-l" (default 6); false (after printing why) when it
+// is not 0 to 9.
+bool ReadLevel(const CommandLine &line, uint32_t *level);
 // The full path of a file or folder argument.
 VoText FullPath(const std::string &path);

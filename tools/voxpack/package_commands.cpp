@@ -277,13 +277,7 @@ bool PrepareJob(const CommandLine &line, PackageJob &job)
         PrintError(line.Value("-o") + ": exists (use --force to replace it)");
         return false;
     }
-    std::string level = line.Value("-l", "6");
-    if (level.size() != 1 || level[0] < '0' || level[0] > '9') {
-        PrintError("-l takes a level from 0 to 9, not '" + level + "'");
-        return false;
-    }
-    job.level = (uint32_t)(level[0] - '0');
-    return FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
+    return ReadLevel(line, &job.level) && FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
 }
 
 }  // namespace

@@ -26,12 +26,7 @@ bool ReadAddOptions(const CommandLine &line, AddOptions &o)
         PrintError("-m takes 'store' or 'deflate', not '" + method + "'");
         return false;
     }
-    std::string level = line.Value("-l", "6");
-    if (level.size() != 1 || level[0] < '0' || level[0] > '9') {
-        PrintError("-l takes a level from 0 to 9, not '" + level + "'");
-        return false;
-    }
-    o.level = (uint32_t)(level[0] - '0');
+    if (!ReadLevel(line, &o.level)) return false;
     if (line.Has("-r")) o.flags |= ARC_ADD_RECURSE;
     if (line.Has("--clear-readonly")) o.flags |= ARC_ADD_CLEARREADONLY;
     if (line.Has("--replace")) o.flags |= ARC_ADD_REPLACE;
