@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# voxpack package from the outside: what goes into a package (the folder's
+# contents at the root, voxctrl.ach with voxinst.ini and the banner), the
+# settings file's form, and the refusals that must leave nothing behind.
+#   test_voxpack_package.sh VOXPACK
+set -u
+voxpack=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passes=0
+
+check() {
+  local what=$1
+  shift
+  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+expect_code() {
+  local want=$1
+  shift
+  "$@" >"$work/out" 2>"$work/err"
+  local got=$?
+  [ "$got" = "$want" ] || { echo "  exit code $got, wanted $want: $*"; cat "$work/err"; return 1; }
+}
+says() { grep -q -- "$1" "$work/err" || { echo "  no '$1' in:"; cat "$work/err"; return 1; }; }
+names() { "$voxpack" list --json "$1" | python3 -c 'import json,sys; print(" ".join(sorted(e["name"] for e in json.load(sys.stdin)["entries"])))'; }
+# voxinst.ini of a package as UTF-8 text.
+settings_of() {
+  rm -rf "$work/ctl" "$work/ini" && mkdir -p "$work/ctl" "$work/ini"
+  "$voxpack" extract "$1" -o "$work/ctl" voxctrl.ach >/dev/null 2>&1 &&
+    "$voxpack" extract "$work/ctl/voxctrl.ach" -o "$work/ini" >/dev/null 2>&1 &&
+    python3 -c 'import sys; d=open(sys.argv[1],"rb").read(); assert d[:2]==b"\xff\xfe"; print(d[2:].decode("utf-16-le"))' \
+      "$work/ini/voxinst.ini"
+}
+
+mkdir -p "$work/src/docs"
+echo "hello" >"$work/src/readme.txt"
+echo "text" >"$work/src/docs/a.txt"
+printf 'MZ stand-in installer' >"$work/src/setup.exe"
+printf 'MZ stand-in stub for the tests' >"$work/stub.exe"
+
+# Defaults: the folder's name, setup.exe, a usable destination.
+check "plain package" expect_code 0 "$voxpack" package "$work/src" -o "$work/a.exe" --stub "$work/stub.exe"
+check "contents at the root" test "$(names "$work/a.exe")" = "docs\\ docs\\a.txt readme.txt setup.exe voxctrl.ach"
+ini=$(settings_of "$work/a.exe")
+check "name from the folder" grep -q '^Name="src"' <<<"$ini"
+check "installer found" grep -q '^SetupApp="setup.exe"' <<<"$ini"
+check "usable destination" grep -qF 'DefaultTarget="$(ProgramFiles)\$(AppName)"' <<<"$ini"
+
+# Options over an --ini file; any text survives in quotes.
+printf '[Stowage]\nName=From Ini\nTitle=Kept\nLCID=1031\n' >"$work/voxinst.ini"
+check "options and ini" expect_code 0 "$voxpack" package "$work/src" -o "$work/b.exe" --stub "$work/stub.exe" \
+  --ini "$work/voxinst.ini" --name ' Прибор "x" ' --title-color 255,0,0 --extract-to-temp 0 --log "$work/run.log"
+ini=$(settings_of "$work/b.exe")
+check "option wins" grep -qF 'Name=" Прибор "x" "' <<<"$ini"
+check "ini kept" grep -q '^Title="Kept"' <<<"$ini" && check "ini language" grep -q '^LCID="1031"' <<<"$ini"
+check "colour" grep -q '^TitleFontColor="255,0,0"' <<<"$ini"
+check "log written" grep -q 'INFO .*voxpack package' "$work/run.log"
+
+# Refusals: a clear line, a usage exit code, no output file.
+rm -f "$work/src/setup.exe"
+check "no installer" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe"
+check "no installer says how" says "--setup-app"
+printf 'MZ' >"$work/src/setup.exe"
+check "bad colour" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe" --title-color red
+check "bad flag value" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe" --show-overwrite 2
+echo "not a png" >"$work/banner.png"
+check "bad banner" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe" --banner "$work/banner.png"
+check "bad banner named" says "banner.png"
+check "missing stub" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/none.exe"
+check "existing output kept" expect_code 2 "$voxpack" package "$work/src" -o "$work/a.exe" --stub "$work/stub.exe"
+printf 'x' >"$work/src/voxctrl.ach"
+check "reserved name" expect_code 1 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe"
+check "nothing half-written" test ! -e "$work/c.exe" -a ! -e "$work/c.exe.part" -a ! -e "$work/c.exe.work"
+
+echo "$passes passed, $failures failed"
+[ "$failures" = 0 ]
