@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "format/format.h"
+#include "log/errors.h"
 #include "msgbox/msgbox.h"
 
 namespace {
@@ -254,7 +255,9 @@ HRESULT Vox_ParseCommandLine(const wchar_t *text, int skipFirst)
         FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                        nullptr, (DWORD)hr, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
                        reinterpret_cast<wchar_t *>(&message), 0, nullptr);
-        VoMsgBox(nullptr, MB_ICONEXCLAMATION, L"Error 0x%x: %s \r\n", (unsigned)hr, message ? message : L"");
+        // The toolkit's own codes have no system text; theirs stands in.
+        const wchar_t *text = message ? message : VoErrorHandler_GetHresultString(hr);
+        VoMsgBox(nullptr, MB_ICONEXCLAMATION, L"Error 0x%x: %s \r\n", (unsigned)hr, text ? text : L"");
         if (message) LocalFree(message);
     }
     return hr;
