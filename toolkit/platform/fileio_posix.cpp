@@ -7,7 +7,7 @@
 // being followed, and only regular files are opened.
 #ifndef _WIN32
 
-#include "fileio.h"
+#include "fileio_raw.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -29,7 +29,7 @@
 
 static_assert(sizeof(off_t) == 8, "64-bit file offsets are required");
 
-struct tVOFILE {
+struct tVORAWFILE {
     int fd;
 };
 
@@ -267,10 +267,10 @@ const FileSystemType kFileSystems[] = {
 // ---------------------------------------------------------------------------
 // Open files.
 
-HVOFILE VoFileOpen(const VOCHAR *path, uint32_t access, uint32_t share, uint32_t disposition,
+HVORAWFILE VoRawFileOpen(const VOCHAR *path, uint32_t access, uint32_t share, uint32_t disposition,
                    uint32_t *error)
 {
-    HVOFILE file = nullptr;
+    HVORAWFILE file = nullptr;
     uint32_t failure = 0;
     NativePath native(path);
     int flags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
@@ -301,7 +301,7 @@ HVOFILE VoFileOpen(const VOCHAR *path, uint32_t access, uint32_t share, uint32_t
             close(fd);
         } else {
             fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-            file = (HVOFILE)VoMemAlloc(sizeof(tVOFILE));
+            file = (HVORAWFILE)VoMemAlloc(sizeof(tVORAWFILE));
             if (file) {
                 file->fd = fd;
             } else {
@@ -316,14 +316,14 @@ HVOFILE VoFileOpen(const VOCHAR *path, uint32_t access, uint32_t share, uint32_t
     return file;
 }
 
-void VoFileClose(HVOFILE file)
+void VoRawFileClose(HVORAWFILE file)
 {
     if (!file) return;
     close(file->fd);
     VoMemFree(file);
 }
 
-bool VoFileRead(HVOFILE file, void *buffer, uint32_t size, uint32_t *done)
+bool VoRawFileRead(HVORAWFILE file, void *buffer, uint32_t size, uint32_t *done)
 {
     if (done) *done = 0;
     if (!file) {
@@ -341,7 +341,7 @@ bool VoFileRead(HVOFILE file, void *buffer, uint32_t size, uint32_t *done)
     return true;
 }
 
-bool VoFileWrite(HVOFILE file, const void *buffer, uint32_t size)
+bool VoRawFileWrite(HVORAWFILE file, const void *buffer, uint32_t size)
 {
     if (!file) {
         SetError(kErrInvalidHandle);
@@ -361,7 +361,7 @@ bool VoFileWrite(HVOFILE file, const void *buffer, uint32_t size)
     return true;
 }
 
-bool VoFileSeek(HVOFILE file, int64_t position)
+bool VoRawFileSeek(HVORAWFILE file, int64_t position)
 {
     if (!file) {
         SetError(kErrInvalidHandle);
@@ -378,7 +378,7 @@ bool VoFileSeek(HVOFILE file, int64_t position)
     return true;
 }
 
-int64_t VoFileTell(HVOFILE file)
+int64_t VoRawFileTell(HVORAWFILE file)
 {
     if (!file) {
         SetError(kErrInvalidHandle);
@@ -389,7 +389,7 @@ int64_t VoFileTell(HVOFILE file)
     return position < 0 ? -1 : (int64_t)position;
 }
 
-int64_t VoFileGetSize(HVOFILE file)
+int64_t VoRawFileGetSize(HVORAWFILE file)
 {
     struct stat st;
     if (!file || fstat(file->fd, &st) != 0) {
@@ -399,7 +399,7 @@ int64_t VoFileGetSize(HVOFILE file)
     return (int64_t)st.st_size;
 }
 
-bool VoFileTruncate(HVOFILE file)
+bool VoRawFileTruncate(HVORAWFILE file)
 {
     if (!file) {
         SetError(kErrInvalidHandle);
@@ -413,7 +413,7 @@ bool VoFileTruncate(HVOFILE file)
     return true;
 }
 
-bool VoFileFlush(HVOFILE file)
+bool VoRawFileFlush(HVORAWFILE file)
 {
     if (!file || fsync(file->fd) != 0) {
         SetError(file ? FromErrno(errno) : kErrInvalidHandle);
@@ -422,7 +422,7 @@ bool VoFileFlush(HVOFILE file)
     return true;
 }
 
-bool VoFileGetTimes(HVOFILE file, VOFILETIME *creation, VOFILETIME *access, VOFILETIME *write)
+bool VoRawFileGetTimes(HVORAWFILE file, VOFILETIME *creation, VOFILETIME *access, VOFILETIME *write)
 {
     struct stat st;
     if (!file || fstat(file->fd, &st) != 0) {
@@ -435,7 +435,7 @@ bool VoFileGetTimes(HVOFILE file, VOFILETIME *creation, VOFILETIME *access, VOFI
     return true;
 }
 
-bool VoFileSetTimes(HVOFILE file, const VOFILETIME *creation, const VOFILETIME *access,
+bool VoRawFileSetTimes(HVORAWFILE file, const VOFILETIME *creation, const VOFILETIME *access,
                     const VOFILETIME *write)
 {
     (void)creation;  // POSIX keeps no creation time

@@ -1,6 +1,6 @@
 // The file-system face of the platform layer on Windows: thin wrappers of
-// the Win32 calls of the same meaning. An HVOFILE is the file's HANDLE.
-#include "fileio.h"
+// the Win32 calls of the same meaning. An HVORAWFILE is the file's HANDLE.
+#include "fileio_raw.h"
 
 struct tVOFIND {
     HANDLE handle;
@@ -8,7 +8,7 @@ struct tVOFIND {
 
 namespace {
 
-HANDLE HandleOf(HVOFILE file) { return file ? (HANDLE)file : INVALID_HANDLE_VALUE; }
+HANDLE HandleOf(HVORAWFILE file) { return file ? (HANDLE)file : INVALID_HANDLE_VALUE; }
 
 FILETIME ToFileTime(VOFILETIME time)
 {
@@ -50,7 +50,7 @@ bool SkipDotEntries(HANDLE handle, WIN32_FIND_DATAW *found)
 // ---------------------------------------------------------------------------
 // Open files.
 
-HVOFILE VoFileOpen(const VOCHAR *path, uint32_t access, uint32_t share, uint32_t disposition,
+HVORAWFILE VoRawFileOpen(const VOCHAR *path, uint32_t access, uint32_t share, uint32_t disposition,
                    uint32_t *error)
 {
     DWORD desired = ((access & VO_ACCESS_READ) ? GENERIC_READ : 0) |
@@ -75,15 +75,15 @@ HVOFILE VoFileOpen(const VOCHAR *path, uint32_t access, uint32_t share, uint32_t
         return nullptr;
     }
     if (error) *error = 0;
-    return (HVOFILE)handle;
+    return (HVORAWFILE)handle;
 }
 
-void VoFileClose(HVOFILE file)
+void VoRawFileClose(HVORAWFILE file)
 {
     if (file) CloseHandle(HandleOf(file));
 }
 
-bool VoFileRead(HVOFILE file, void *buffer, uint32_t size, uint32_t *done)
+bool VoRawFileRead(HVORAWFILE file, void *buffer, uint32_t size, uint32_t *done)
 {
     DWORD n = 0;
     BOOL ok = ReadFile(HandleOf(file), buffer, size, &n, nullptr);
@@ -91,7 +91,7 @@ bool VoFileRead(HVOFILE file, void *buffer, uint32_t size, uint32_t *done)
     return ok != FALSE;
 }
 
-bool VoFileWrite(HVOFILE file, const void *buffer, uint32_t size)
+bool VoRawFileWrite(HVORAWFILE file, const void *buffer, uint32_t size)
 {
     const char *p = (const char *)buffer;
     while (size > 0) {
@@ -107,14 +107,14 @@ bool VoFileWrite(HVOFILE file, const void *buffer, uint32_t size)
     return true;
 }
 
-bool VoFileSeek(HVOFILE file, int64_t position)
+bool VoRawFileSeek(HVORAWFILE file, int64_t position)
 {
     LARGE_INTEGER distance;
     distance.QuadPart = position;
     return SetFilePointerEx(HandleOf(file), distance, nullptr, FILE_BEGIN) != FALSE;
 }
 
-int64_t VoFileTell(HVOFILE file)
+int64_t VoRawFileTell(HVORAWFILE file)
 {
     LARGE_INTEGER zero, position;
     zero.QuadPart = 0;
@@ -122,24 +122,24 @@ int64_t VoFileTell(HVOFILE file)
     return position.QuadPart;
 }
 
-int64_t VoFileGetSize(HVOFILE file)
+int64_t VoRawFileGetSize(HVORAWFILE file)
 {
     LARGE_INTEGER size;
     if (!GetFileSizeEx(HandleOf(file), &size)) return -1;
     return size.QuadPart;
 }
 
-bool VoFileTruncate(HVOFILE file)
+bool VoRawFileTruncate(HVORAWFILE file)
 {
     return SetEndOfFile(HandleOf(file)) != FALSE;
 }
 
-bool VoFileFlush(HVOFILE file)
+bool VoRawFileFlush(HVORAWFILE file)
 {
     return FlushFileBuffers(HandleOf(file)) != FALSE;
 }
 
-bool VoFileGetTimes(HVOFILE file, VOFILETIME *creation, VOFILETIME *access, VOFILETIME *write)
+bool VoRawFileGetTimes(HVORAWFILE file, VOFILETIME *creation, VOFILETIME *access, VOFILETIME *write)
 {
     FILETIME c, a, w;
     if (!GetFileTime(HandleOf(file), &c, &a, &w)) return false;
@@ -149,7 +149,7 @@ bool VoFileGetTimes(HVOFILE file, VOFILETIME *creation, VOFILETIME *access, VOFI
     return true;
 }
 
-bool VoFileSetTimes(HVOFILE file, const VOFILETIME *creation, const VOFILETIME *access,
+bool VoRawFileSetTimes(HVORAWFILE file, const VOFILETIME *creation, const VOFILETIME *access,
                     const VOFILETIME *write)
 {
     FILETIME c, a, w;
@@ -182,7 +182,7 @@ bool VoPathSetTimes(const VOCHAR *path, const VOFILETIME *creation, const VOFILE
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                 nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
-    bool ok = VoFileSetTimes((HVOFILE)handle, creation, access, write);
+    bool ok = VoRawFileSetTimes((HVORAWFILE)handle, creation, access, write);
     DWORD error = GetLastError();
     CloseHandle(handle);
     if (!ok) SetLastError(error);
