@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -66,8 +65,12 @@ TEST(Log, TimeStampAndSourcePosition)
     log.Write(CLog::LOG_INFO, ToVo(fs::path("src") / "engine.cpp").c_str(), 42, VOTEXT("Ünïcode ok"));
     log.Shutdown();
     std::string line = Lines(ReadText(s / "run.log")).at(0);
-    EXPECT_TRUE(std::regex_match(line, std::regex(R"(INFO \d{4}-\d\d-\d\d \d\d:\d\d:\d\d      engine.cpp\(  42\): Ünïcode ok)")))
-        << line;
+    // "INFO yyyy-mm-dd hh:mm:ss " then the source in 15 and 4 columns.
+    std::string shape = line.substr(0, 25);
+    for (char &c : shape)
+        if (c >= '0' && c <= '9') c = '9';
+    EXPECT_EQ(shape, "INFO 9999-99-99 99:99:99 ") << line;
+    EXPECT_EQ(line.substr(25), "     engine.cpp(  42): Ünïcode ok");
 }
 
 // Lines of several threads never mix, and a limit crossed once rotates once.
@@ -93,9 +96,13 @@ TEST(Log, ThreadsAndRotation)
     EXPECT_GE(ReadText(fs::path(path.string() + ".previous")).size(), 6000u);
     EXPECT_LT(ReadText(path).size(), 6000u);
     EXPECT_EQ(previous.size() + current.size(), 201u);
-    std::regex shape(R"(INFO(thread \d line \d{3} \.{8}|from the copy))");
+    // Every line whole: "INFOthread T line NNN ........" or the copy's.
     for (const auto *lines : {&previous, &current})
-        for (const std::string &line : *lines) EXPECT_TRUE(std::regex_match(line, shape)) << line;
+        for (const std::string &line : *lines) {
+            bool threadLine = line.size() == 30 && line.compare(0, 10, "INFOthread") == 0 &&
+                              line.compare(12, 6, " line ") == 0 && line.compare(21, 9, " ........") == 0;
+            EXPECT_TRUE(threadLine || line == "INFOfrom the copy") << line;
+        }
     EXPECT_EQ(current.back(), "INFOfrom the copy");
 }
 
