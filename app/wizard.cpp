@@ -94,6 +94,13 @@ INT_PTR PaintPage(HWND page, UINT headingId, int alignControl)
 // ---------------------------------------------------------------------------
 // Destination page.
 
+// The longest destination that leaves room for the longest entry name.
+int DestinationLimit()
+{
+    int limit = kMaxExtractedPath - g_vox.LongestEntryName;
+    return limit > 0 ? limit : 1;
+}
+
 void ShowInvalid(HWND page, UINT stringId)
 {
     VoMsgBoxId(g_vox.Lang, page, MB_ICONEXCLAMATION, stringId);
@@ -110,9 +117,14 @@ UINT CheckDestination(const wchar_t *text, bool next)
     if (root[0] && lstrcmpiW(root, text) == 0) return IDS_ROOT_DIRECTORY;
     if (!Vox_IsValidPathText(text)) return IDS_INVALID_DIRECTORY;
     if (!next) return 0;
+    // The edit's limit holds only for typing: a folder from the browser or
+    // a long default destination arrives whole.
+    if ((int)wcslen(text) > DestinationLimit()) return IDS_PATH_TOO_LONG;
     if (!Vox_IsFolder(text) && !VoCreateDirectory(text, nullptr)) {
         DWORD error = GetLastError();
-        if (error == ERROR_INVALID_DRIVE) return IDS_NO_SUCH_DRIVE;
+        // VoCreateDirectory gives up on a missing drive without an error
+        // code of its own, so the root is looked at.
+        if (error == ERROR_INVALID_DRIVE || (root[0] && !Vox_IsFolder(root))) return IDS_NO_SUCH_DRIVE;
         if (error == ERROR_FILENAME_EXCED_RANGE) return IDS_PATH_TOO_LONG;
         return IDS_CANNOT_CREATE_DIRECTORY;
     }
@@ -139,8 +151,7 @@ void AcceptDestination(HWND page, int button)
 
 void InitDestinationPage(HWND page)
 {
-    int limit = kMaxExtractedPath - g_vox.LongestEntryName;
-    SendDlgItemMessageW(page, kEditDestination, EM_LIMITTEXT, (WPARAM)(limit > 0 ? limit : 1), 0);
+    SendDlgItemMessageW(page, kEditDestination, EM_LIMITTEXT, (WPARAM)DestinationLimit(), 0);
     SetDlgItemTextW(page, kEditDestination, g_vox.Destination);
     SetWindowTextW(page, g_vox.Caption);
     PlacePage(page);
