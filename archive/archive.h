@@ -60,6 +60,27 @@ struct ArcPattern {
     int kind;  // 0 exact, 1 "*end", 2 "*.*", 3 "begin*"
 };
 
+// Deflated data prepared outside the engine, for example on worker threads
+// (see archive/deflate_pool.h). While one is set, the engine asks it before
+// it deflates a file itself; headers, records and progress stay the
+// engine's own.
+class IArcCompressedSupplier {
+public:
+    virtual ~IArcCompressedSupplier() = default;
+    // Starts the prepared data of the file at path, deflated at level from
+    // size bytes: S_OK when it follows through NextPiece, S_FALSE when none
+    // is prepared (the engine then deflates the file itself).
+    virtual HRESULT BeginFile(const VOCHAR *path, uint32_t level, uint64_t size) = 0;
+    // The next piece of the file begun: deflated bytes, valid until the next
+    // call, and how many of the file's bytes they stand for. At the end
+    // *size is 0 and *contentCrc holds the CRC of the file's bytes. A
+    // failure is the file's read or memory error.
+    virtual HRESULT NextPiece(const uint8_t **bytes, uint32_t *size, uint32_t *consumed, uint32_t *contentCrc) = 0;
+};
+
+// Called once per plain file an add would take, in the order of the add.
+typedef void (*ArcAddVisitor)(void *context, const VOCHAR *path, uint64_t size);
+
 class CArchive2 {
 public:
     CArchive2();
@@ -124,6 +145,11 @@ public:
     HRESULT GetSizeAddEntry(const VOCHAR *path, uint64_t *size, uint32_t flags);
     HRESULT GetCountAddEntry(const VOCHAR *path, uint32_t *count, uint32_t flags);
     HRESULT IsSpaceForAddEntry(const VOCHAR *path, uint32_t flags);
+    // Calls visit for every plain file AddEntryToArchive(path, flags) would
+    // take, in the same order; S_FALSE for a pattern without a usable "*".
+    HRESULT EnumerateAddEntry(const VOCHAR *path, uint32_t flags, ArcAddVisitor visit, void *context);
+    // Sets (or with null, clears) the supplier of prepared deflated data.
+    void SetCompressedSupplier(IArcCompressedSupplier *supplier) { m_supplier = supplier; }
     void AddVolumeComment(const VOCHAR *text);
     HRESULT Annotate(const VOCHAR *archivePath, const VOCHAR *comment);
     HRESULT DeleteEntryFromArchive(const VOCHAR *pattern, uint32_t flags);
@@ -211,12 +237,13 @@ protected:
     HRESULT AskReplaceEntry(const VOCHAR *name, bool *keepOld);
     HRESULT NoCompressFile(HVOFILE file, struct ArcEntryItem *item);
     HRESULT CompressZipFile(HVOFILE file, struct ArcEntryItem *item);
+    HRESULT CopyCompressedFile(struct ArcEntryItem *item);
     HRESULT WriteOutput(const void *bytes, uint32_t size, const char *operation);
     HRESULT WriteEntryHeader(struct ArcEntryItem *item, const char *operation);
     HRESULT InsertEntryItem(const struct ArcEntryItem *item);
-    HRESULT MeasureAdd(const VOCHAR *path, uint32_t flags, uint64_t *size, uint32_t *count, bool report);
+    HRESULT MeasureAdd(const VOCHAR *path, uint32_t flags, struct ArcAddTally &tally, bool report);
     HRESULT WalkAddSource(const VOCHAR *path, size_t baseLength, const ArcPattern *pattern, bool recurse,
-                          uint64_t *size, uint32_t *count);
+                          struct ArcAddTally &tally);
     HRESULT AddCentralDirectory();
     HRESULT CopyExistingEntries();
     HRESULT AddEndOfCentralDir(uint64_t directoryStart);
@@ -242,6 +269,7 @@ protected:
     tVOLIST *m_entryList;
     uint64_t m_outputPosition;
     CVoArchiveProgress *m_progress;
+    IArcCompressedSupplier *m_supplier = nullptr;
     uint32_t m_mode;
     uint32_t m_addMethod;
     uint32_t m_addLevel;

@@ -3,8 +3,18 @@
 #include <zlib.h>
 
 #include "archive/archive.h"
+#include "archive/deflate_stream.h"
 #include "archive/entry_item.h"
 #include "files/files.h"
+
+// What an add takes, summed while the source is walked: bytes of files and
+// the number of entries, with an optional visit of each file.
+struct ArcAddTally {
+    uint64_t size = 0;
+    uint32_t count = 0;
+    ArcAddVisitor visit = nullptr;
+    void *context = nullptr;
+};
 
 namespace {
 
@@ -136,8 +146,10 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
     hr = WriteEntryHeader(&item, operation);
     if (SUCCEEDED(hr)) {
         if (m_addMethod == ARC_METHOD_STORE) hr = NoCompressFile(file, &item);
-        else if (m_addMethod == ARC_METHOD_DEFLATE) hr = CompressZipFile(file, &item);
-        else hr = E_NOTIMPL;
+        else if (m_addMethod != ARC_METHOD_DEFLATE) hr = E_NOTIMPL;
+        else if (m_supplier && m_supplier->BeginFile(path, m_addLevel, item.header.uncompressedSize) == S_OK)
+            hr = CopyCompressedFile(&item);
+        else hr = CompressZipFile(file, &item);
     }
     VoFileClose(file);
     if (FAILED(hr)) return hr;
@@ -209,11 +221,19 @@ HRESULT CArchive2::NoCompressFile(HVOFILE file, ArcEntryItem *item)
 
 namespace {
 
-struct Deflater {
-    z_stream stream;
-    bool started = false;
-    Deflater() { memset(&stream, 0, sizeof stream); }
-    ~Deflater() { if (started) deflateEnd(&stream); }
+// The engine's own deflate: read chunks are reported to the progress
+// object, deflated bytes go to the archive.
+class EngineSink : public IArcDeflateSink {
+public:
+    EngineSink(CVoArchiveProgress *progress, HRESULT (*write)(void *, const uint8_t *, uint32_t), void *context)
+        : m_progress(progress), m_write(write), m_context(context) {}
+    HRESULT OnInput(uint32_t bytes) override { return ChunkDone(m_progress, bytes); }
+    HRESULT OnOutput(const uint8_t *bytes, uint32_t size) override { return m_write(m_context, bytes, size); }
+
+private:
+    CVoArchiveProgress *m_progress;
+    HRESULT (*m_write)(void *, const uint8_t *, uint32_t);
+    void *m_context;
 };
 
 }  // namespace
@@ -225,89 +245,53 @@ HRESULT CArchive2::CompressZipFile(HVOFILE file, ArcEntryItem *item)
         m_progress->SetText(item->name);
         m_progress->OnStatus(ARC_STAT_ADD);
     }
-    uint8_t *input = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
-    uint8_t *output = input ? (uint8_t *)VoMemAlloc(ARC_DEFLATE_OUT_SIZE) : nullptr;
-    Deflater z;
-    HRESULT result = S_OK;
-    uint32_t dataCrc = (uint32_t)crc32(0, nullptr, 0), contentCrc = dataCrc;
-    uint64_t stored = 0;
-    uint64_t remaining = item->header.uncompressedSize;
-    if (!input || !output) {
-        ReportError(ARC_ERR_NOMEMORY, operation);
-        result = E_OUTOFMEMORY;
-    } else if (remaining > 0) {
-        // Raw deflate: no header, window bits -15, memory level 8, default
-        // strategy.
-        if (deflateInit2(&z.stream, (int)m_addLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-            ReportError(ARC_ERR_NOMEMORY, operation);
-            result = E_OUTOFMEMORY;
-        } else {
-            z.started = true;
-        }
-    }
-    // Writes whatever deflate produced into the output buffer.
-    auto flushOutput = [&]() -> HRESULT {
-        uint32_t produced = ARC_DEFLATE_OUT_SIZE - z.stream.avail_out;
-        if (produced) {
-            HRESULT hr = WriteOutput(output, produced, operation);
-            if (FAILED(hr)) return hr;
-            dataCrc = (uint32_t)crc32(dataCrc, output, produced);
-            stored += produced;
-        }
-        z.stream.next_out = output;
-        z.stream.avail_out = ARC_DEFLATE_OUT_SIZE;
-        return S_OK;
+    auto write = [](void *self, const uint8_t *bytes, uint32_t size) {
+        return ((CArchive2 *)self)->WriteOutput(bytes, size, "CompressZipFile");
     };
-    if (z.started) {
-        z.stream.next_out = output;
-        z.stream.avail_out = ARC_DEFLATE_OUT_SIZE;
+    EngineSink sink(m_progress, write, this);
+    ArcDeflateResult r = ArcDeflateFile(file, item->header.uncompressedSize, (int)m_addLevel, sink);
+    if (r.diagnostic) ReportError(r.diagnostic, operation, item->name);
+    if (SUCCEEDED(r.hr)) {
+        item->header.compressedSize = r.stored;
+        item->header.contentCrc = r.contentCrc;
+        item->header.dataCrc = r.dataCrc;
     }
-    bool finish = false;
-    while (z.started && SUCCEEDED(result) && !finish) {
-        uint32_t chunk = remaining < ARC_CHUNK_SIZE ? (uint32_t)remaining : ARC_CHUNK_SIZE;
-        uint32_t got = 0;
-        if (!VoFileRead(file, input, chunk, &got) || got != chunk) {
-            ReportError(ARC_ERR_READ, operation, item->name);
-            result = VO_E_READ;
+    if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
+    return r.hr;
+}
+
+// Writes the deflated bytes the supplier prepared for the file begun, with
+// the same progress reports as the engine's own deflate.
+HRESULT CArchive2::CopyCompressedFile(ArcEntryItem *item)
+{
+    const char *operation = "CompressZipFile";
+    if (m_progress) {
+        m_progress->SetText(item->name);
+        m_progress->OnStatus(ARC_STAT_ADD);
+    }
+    uint32_t dataCrc = (uint32_t)crc32(0, nullptr, 0), contentCrc = 0;
+    uint64_t stored = 0;
+    HRESULT result = S_OK;
+    for (;;) {
+        const uint8_t *bytes = nullptr;
+        uint32_t size = 0, consumed = 0;
+        result = m_supplier->NextPiece(&bytes, &size, &consumed, &contentCrc);
+        if (FAILED(result)) {
+            uint32_t code = result == VO_E_READ ? ARC_ERR_READ : result == E_OUTOFMEMORY ? ARC_ERR_NOMEMORY : ARC_ERR_WRITE;
+            if (result != VO_E_CANCEL) ReportError(code, operation, item->name);
             break;
         }
-        result = ChunkDone(m_progress, got);
+        if (consumed) result = ChunkDone(m_progress, consumed);
+        if (FAILED(result) || size == 0) break;
+        result = WriteOutput(bytes, size, operation);
         if (FAILED(result)) break;
-        contentCrc = (uint32_t)crc32(contentCrc, input, got);
-        remaining -= got;
-        z.stream.next_in = input;
-        z.stream.avail_in = got;
-        while (z.stream.avail_in > 0 && SUCCEEDED(result)) {
-            int status = deflate(&z.stream, Z_NO_FLUSH);
-            if (status != Z_OK) {
-                uint32_t code = status == Z_MEM_ERROR ? ARC_ERR_NOMEMORY : status == Z_BUF_ERROR ? ARC_ERR_BUFFER : ARC_ERR_WRITE;
-                ReportError(code, operation, item->name);
-                result = status == Z_MEM_ERROR ? E_OUTOFMEMORY : status == Z_BUF_ERROR ? VO_E_SMALLBUFFER : VO_E_WRITE;
-                break;
-            }
-            if (z.stream.avail_out == 0 || z.stream.avail_in == 0) result = flushOutput();
-        }
-        finish = remaining == 0;
+        dataCrc = (uint32_t)crc32(dataCrc, bytes, size);
+        stored += size;
     }
-    // Ends the stream after the last chunk.
-    if (z.started && SUCCEEDED(result)) {
-        for (;;) {
-            int status = deflate(&z.stream, Z_FINISH);
-            if (status != Z_OK && status != Z_STREAM_END) {
-                ReportError(ARC_ERR_WRITE, operation, item->name);
-                result = VO_E_WRITE;
-                break;
-            }
-            result = flushOutput();
-            if (FAILED(result) || status == Z_STREAM_END) break;
-        }
-    }
-    VoMemFree(input);
-    VoMemFree(output);
     if (SUCCEEDED(result)) {
         item->header.compressedSize = stored;
-        item->header.contentCrc = item->header.uncompressedSize ? contentCrc : 0;
-        item->header.dataCrc = item->header.uncompressedSize ? dataCrc : 0;
+        item->header.contentCrc = contentCrc;
+        item->header.dataCrc = stored ? dataCrc : 0;
     }
     if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
     return result;
@@ -421,10 +405,9 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
         } else {
             // The estimate is quiet: a refused pattern is reported once, by
             // the add itself.
-            uint64_t size = 0;
-            uint32_t count = 0;
-            result = MeasureAdd(path, flags, &size, &count, false);
-            m_progress->Begin(path, ArcLow(size), ArcHigh(size));
+            ArcAddTally tally;
+            result = MeasureAdd(path, flags, tally, false);
+            m_progress->Begin(path, ArcLow(tally.size), ArcHigh(tally.size));
         }
     }
     m_addMethod = method;
@@ -443,15 +426,14 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
 // ---------------------------------------------------------------------------
 // Estimates
 
-// Sums what an add of path would store: bytes of files and the number of
-// entries.
+// Walks what an add of path would store, in the order the add takes it.
 HRESULT CArchive2::WalkAddSource(const VOCHAR *path, size_t baseLength, const ArcPattern *pattern, bool recurse,
-                                 uint64_t *size, uint32_t *count)
+                                 ArcAddTally &tally)
 {
     VOCHAR folder[ARC_TEXT_UNITS];
     if (pattern) VoStrCopyN(folder, path, baseLength + 1 < ARC_TEXT_UNITS ? baseLength + 1 : ARC_TEXT_UNITS);
     else VoStrCopyN(folder, path, ARC_TEXT_UNITS);
-    if (!pattern) ++*count;  // the folder itself
+    if (!pattern) ++tally.count;  // the folder itself
     tVOFINDDATA data;
     HVOFIND find = VoFindFirst(folder[0] ? folder : VOTEXT("."), &data);
     for (bool more = find != nullptr; more; more = VoFindNext(find, &data)) {
@@ -459,10 +441,11 @@ HRESULT CArchive2::WalkAddSource(const VOCHAR *path, size_t baseLength, const Ar
         VOCHAR child[ARC_TEXT_UNITS];
         if (!JoinPath(folder, data.name, child)) continue;
         if (IsFolder(data.attributes)) {
-            if (!pattern || recurse) WalkAddSource(child, 0, nullptr, true, size, count);
+            if (!pattern || recurse) WalkAddSource(child, 0, nullptr, true, tally);
         } else if (IsPlainFile(data.attributes)) {
-            *size += data.size;
-            ++*count;
+            tally.size += data.size;
+            ++tally.count;
+            if (tally.visit) tally.visit(tally.context, child, data.size);
         }
     }
     if (find) VoFindClose(find);
@@ -471,17 +454,16 @@ HRESULT CArchive2::WalkAddSource(const VOCHAR *path, size_t baseLength, const Ar
 
 // What an add of path would store: the bytes of its files and its number
 // of entries; 1 when path is a pattern without a usable "*".
-HRESULT CArchive2::MeasureAdd(const VOCHAR *path, uint32_t flags, uint64_t *size, uint32_t *count, bool report)
+HRESULT CArchive2::MeasureAdd(const VOCHAR *path, uint32_t flags, ArcAddTally &tally, bool report)
 {
-    *size = 0;
-    *count = 0;
     uint32_t attributes = VoPathGetAttributes(path);
     if (IsPlainFile(attributes)) {
-        VoGetFileSizeByName(path, size);
-        *count = 1;
+        VoGetFileSizeByName(path, &tally.size);
+        tally.count = 1;
+        if (tally.visit) tally.visit(tally.context, path, tally.size);
         return S_OK;
     }
-    if (IsFolder(attributes)) return WalkAddSource(path, 0, nullptr, true, size, count);
+    if (IsFolder(attributes)) return WalkAddSource(path, 0, nullptr, true, tally);
     ArcPattern pattern;
     CVoArchiveProgress *progress = m_progress;
     if (!report) m_progress = nullptr;
@@ -494,28 +476,40 @@ HRESULT CArchive2::MeasureAdd(const VOCHAR *path, uint32_t flags, uint64_t *size
     VOCHAR base[ARC_TEXT_UNITS];
     base[0] = 0;
     VoGetPathNameFromFilePath(path, base, ARC_TEXT_UNITS);
-    return WalkAddSource(path, VoStrLen(base), &pattern, (flags & ARC_ADD_RECURSE) != 0, size, count);
+    return WalkAddSource(path, VoStrLen(base), &pattern, (flags & ARC_ADD_RECURSE) != 0, tally);
 }
 
 HRESULT CArchive2::GetSizeAddEntry(const VOCHAR *path, uint64_t *size, uint32_t flags)
 {
-    uint32_t count = 0;
-    return MeasureAdd(path, flags, size, &count, true);
+    ArcAddTally tally;
+    HRESULT hr = MeasureAdd(path, flags, tally, true);
+    *size = tally.size;
+    return hr;
 }
 
 HRESULT CArchive2::GetCountAddEntry(const VOCHAR *path, uint32_t *count, uint32_t flags)
 {
-    uint64_t size = 0;
-    return MeasureAdd(path, flags, &size, count, true);
+    ArcAddTally tally;
+    HRESULT hr = MeasureAdd(path, flags, tally, true);
+    *count = tally.count;
+    return hr;
+}
+
+HRESULT CArchive2::EnumerateAddEntry(const VOCHAR *path, uint32_t flags, ArcAddVisitor visit, void *context)
+{
+    ArcAddTally tally;
+    tally.visit = visit;
+    tally.context = context;
+    return MeasureAdd(path, flags, tally, false);
 }
 
 HRESULT CArchive2::IsSpaceForAddEntry(const VOCHAR *path, uint32_t flags)
 {
     if (m_mode != ARC_OPEN_CREATE && m_mode != ARC_OPEN_APPEND) return E_FAIL;
-    uint64_t needed = 0;
-    uint32_t count = 0;
-    HRESULT hr = MeasureAdd(path, flags, &needed, &count, false);
+    ArcAddTally tally;
+    HRESULT hr = MeasureAdd(path, flags, tally, false);
     if (FAILED(hr)) return hr;
+    uint64_t needed = tally.size;
     if (m_mode == ARC_OPEN_APPEND) {
         int64_t archiveSize = GetArchiveSize();
         if (archiveSize > 0) needed += (uint64_t)archiveSize;

@@ -108,6 +108,16 @@ check "killed append: archive intact" test "$(sha256sum <"$work/store.ach")" = "
 check "killed append: archive still tests" expect_code 0 "$voxpack" test "$work/store.ach"
 rm -f "$work/~store.ach"
 
+# -j N: the same archive for every thread count. Patterns of files only:
+# folder entries carry the moment of the add.
+for j in 1 2 3; do
+  check "create -j $j" expect_code 0 "$voxpack" create "$work/j$j.ach" "$work/src/pkg/sub/*.txt" "$work/src/pkg/sub/deeper/*.bin" -j $j
+done
+check "-j 2 writes the bytes of -j 1" cmp -s "$work/j1.ach" "$work/j2.ach"
+check "-j 3 writes the bytes of -j 1" cmp -s "$work/j1.ach" "$work/j3.ach"
+check "-j 0 is refused" expect_code 2 "$voxpack" create "$work/j0.ach" "$work/src/pkg" -j 0
+check "-j 0: the message names -j" grep -q -- "-j takes" "$work/err"
+
 # A full disk: a small file system where root may mount one.
 mkdir -p "$work/small"
 if mount -t tmpfs -o size=2m tmpfs "$work/small" 2>/dev/null; then

@@ -24,10 +24,10 @@ struct Command {
 const std::vector<Command> &Commands()
 {
     static const std::vector<Command> commands = {
-        {"create", CommandCreate, {"-m", "-l", "--folder", "-c"}, {"-r", "--clear-readonly", "--force", "-v"},
+        {"create", CommandCreate, {"-m", "-l", "-j", "--folder", "-c"}, {"-r", "--clear-readonly", "--force", "-v"},
          "make a new archive from files, folders and patterns",
-         "usage: voxpack create ARCHIVE [-m store|deflate] [-l 0-9] [-r] [--folder NAME] [--clear-readonly]\n"
-         "                      [-c COMMENT] [--force] PATH...\n"
+         "usage: voxpack create ARCHIVE [-m store|deflate] [-l 0-9] [-j N] [-r] [--folder NAME]\n"
+         "                      [--clear-readonly] [-c COMMENT] [--force] PATH...\n"
          "\n"
          "Makes ARCHIVE from each PATH: a file, a folder (stored with its own name\n"
          "and everything below it), or a pattern such as src/*.txt (matching files of\n"
@@ -36,12 +36,16 @@ const std::vector<Command> &Commands()
          "\n"
          "  -m store|deflate   compression (default deflate)\n"
          "  -l 0-9             deflate level (default 6)\n"
+         "  -j N               deflate on N threads (default: the number of cores); the\n"
+         "                     archive is the same for every N. Deflated data waiting\n"
+         "                     to be written is held to 64 MiB (72 MiB with the file\n"
+         "                     being written), plus under 1 MiB per thread\n"
          "  -r                 a pattern also takes matching folders, whole\n"
          "  --folder NAME      put files under this folder of the archive\n"
          "  --clear-readonly   store files without their read-only attribute\n"
          "  -c COMMENT         the archive's comment\n"
          "  --force            replace an existing ARCHIVE\n"},
-        {"add", CommandAdd, {"-m", "-l", "--folder", "-c"}, {"-r", "--clear-readonly", "--replace", "-v"},
+        {"add", CommandAdd, {"-m", "-l", "-j", "--folder", "-c"}, {"-r", "--clear-readonly", "--replace", "-v"},
          "add files, folders and patterns to an archive",
          "usage: voxpack add ARCHIVE [create's options] [--replace] PATH...\n"
          "\n"
@@ -81,7 +85,7 @@ const std::vector<Command> &Commands()
          "Joins the volumes of ARCHIVE (its main file) back into ARCHIVE.\n"},
         {"package", CommandPackage,
          {"-o", "--ini", "--name", "--title", "--default-target", "--setup-app", "--setup-params", "--lcid",
-          "--extract-to-temp", "--show-overwrite", "--banner", "--title-font", "--title-color", "-l", "--stub"},
+          "--extract-to-temp", "--show-overwrite", "--banner", "--title-font", "--title-color", "-l", "-j", "--stub"},
          {"--force", "-v"},
          "build an installer package: a folder, its settings and the stub",
          "usage: voxpack package SOURCE_DIR -o OUTPUT.exe [options]\n"
@@ -109,6 +113,8 @@ const std::vector<Command> &Commands()
          "  --title-font FACE       font of the headings (default MS Sans Serif)\n"
          "  --title-color R,G,B     colour of the headings (default 0,0,0)\n"
          "  -l 0-9                  deflate level (default 6)\n"
+         "  -j N                    deflate on N threads (default: the number of cores;\n"
+         "                          memory as for 'voxpack create')\n"
          "  --stub PATH             voxstub.exe to use (default: $VOXKIT_STUB, then\n"
          "                          voxstub.exe beside voxpack, then ../share/voxkit)\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",

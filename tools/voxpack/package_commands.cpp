@@ -8,6 +8,7 @@
 #include "console_progress.h"
 #include "files/files.h"
 #include "package_settings.h"
+#include "parallel_deflate.h"
 #include "png/png.h"
 
 namespace {
@@ -23,6 +24,7 @@ struct PackageJob {
     VoText banner;     // an image of the author's, or empty
     VoText work;       // a folder beside the output for intermediate files
     uint32_t level = 6;
+    unsigned threads = 1;
     PackageSettings settings;
 };
 
@@ -173,19 +175,23 @@ bool WriteFileBytes(const VoText &path, const std::string &bytes)
 }
 
 // Adds paths to a new archive at target; reports failures through progress.
-bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, uint32_t level, CConsoleProgress &progress)
+bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, const PackageJob &job,
+                  CConsoleProgress &progress)
 {
+    const uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_RECURSE;
     CArchive2 archive;
     HRESULT hr = archive.Open(target.c_str(), ARC_OPEN_CREATE, nullptr);
     if (FAILED(hr)) {
         progress.ReportResult(hr, ToUtf8(target.c_str()));
         return false;
     }
+    CParallelDeflate parallel(archive, job.threads, ARC_METHOD_DEFLATE);
+    for (const VoText &path : paths) parallel.Plan(path, flags, job.level);
+    parallel.Start();
     archive.SetProgress(&progress);
     int before = progress.Failures();
     for (const VoText &path : paths) {
-        hr = archive.AddEntryToArchive(path.c_str(), ARC_METHOD_DEFLATE, level, ARC_ADD_NOTOTAL | ARC_ADD_RECURSE,
-                                       nullptr);
+        hr = archive.AddEntryToArchive(path.c_str(), ARC_METHOD_DEFLATE, job.level, flags, nullptr);
         if (FAILED(hr) && progress.Failures() == before) progress.ReportResult(hr, ToUtf8(path.c_str()));
         if (FAILED(hr)) break;
     }
@@ -212,7 +218,7 @@ bool BuildControlArchive(PackageJob &job, CConsoleProgress &progress)
         }
         paths.push_back(copy);
     }
-    return BuildArchive(control, paths, job.level, progress);
+    return BuildArchive(control, paths, job, progress);
 }
 
 // The payload: every entry of the source folder at the archive's root, and
@@ -239,7 +245,7 @@ bool BuildPayload(PackageJob &job, CConsoleProgress &progress, uint64_t *bytes)
     }
     progress.SetPlan(*bytes, 0);
     paths.push_back(Join(job.work, kControlArchive));
-    return BuildArchive(Join(job.work, "payload.ach"), paths, job.level, progress);
+    return BuildArchive(Join(job.work, "payload.ach"), paths, job, progress);
 }
 
 // The stub and the payload joined under OUTPUT.part, renamed when complete.
@@ -277,7 +283,7 @@ bool PrepareJob(const CommandLine &line, PackageJob &job)
         PrintError(line.Value("-o") + ": exists (use --force to replace it)");
         return false;
     }
-    return ReadLevel(line, &job.level) && FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
+    return ReadLevel(line, &job.level) && ReadThreads(line, &job.threads) && FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
 }
 
 }  // namespace

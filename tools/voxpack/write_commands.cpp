@@ -5,6 +5,7 @@
 #include "archive/archive.h"
 #include "commands.h"
 #include "console_progress.h"
+#include "parallel_deflate.h"
 #include "files/files.h"
 
 namespace {
@@ -13,6 +14,7 @@ struct AddOptions {
     uint32_t method = ARC_METHOD_DEFLATE;
     uint32_t level = 6;
     uint32_t flags = ARC_ADD_NOTOTAL;
+    unsigned threads = 1;
     VoText folder;
     bool hasComment = false;
     VoText comment;
@@ -26,7 +28,7 @@ bool ReadAddOptions(const CommandLine &line, AddOptions &o)
         PrintError("-m takes 'store' or 'deflate', not '" + method + "'");
         return false;
     }
-    if (!ReadLevel(line, &o.level)) return false;
+    if (!ReadLevel(line, &o.level) || !ReadThreads(line, &o.threads)) return false;
     if (line.Has("-r")) o.flags |= ARC_ADD_RECURSE;
     if (line.Has("--clear-readonly")) o.flags |= ARC_ADD_CLEARREADONLY;
     if (line.Has("--replace")) o.flags |= ARC_ADD_REPLACE;
@@ -115,6 +117,14 @@ void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<
     for (size_t i = 1; i < args.size(); ++i) paths.push_back(FullPath(args[i]));
     archive.SetProgress(nullptr);
     progress.SetPlan(PlanAdd(archive, paths, o.flags), 0);
+    // With --folder the engine takes files only: folders are not planned.
+    CParallelDeflate parallel(archive, o.threads, o.method);
+    for (const VoText &path : paths) {
+        bool folder = (VoPathGetAttributes(path.c_str()) & VO_ATTR_DIRECTORY) != 0;
+        if (o.folder.empty()) parallel.Plan(path, o.flags, o.level);
+        else if (!folder) parallel.Plan(path, o.flags & ~ARC_ADD_RECURSE, o.level);
+    }
+    parallel.Start();
     archive.SetProgress(&progress);
     for (size_t i = 0; i < paths.size(); ++i) AddOnePath(archive, progress, paths[i], args[i + 1], o);
     if (o.hasComment) archive.AddVolumeComment(o.comment.c_str());
