@@ -225,7 +225,8 @@ protected:
     HRESULT CheckVolumes(const char *operation);
     HRESULT ReadyToExtract(HRESULT space);
     bool RefuseUnsafeName(const ArcDirectoryEntry *entry);
-    bool MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target);
+    bool MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target, bool *foldersExist);
+    void RememberCheckedFolder(const VOCHAR *folder);
     int RunLength(const int *count) const;
 
     // Writing internals.
@@ -296,6 +297,10 @@ protected:
     int64_t *m_recordPositions;
     int m_recordPositionCount;
     bool m_refusedEntry;
+    // The folder (with its separator) the last extracted entry went into,
+    // known to exist with no link on its way below the destination: the
+    // next entry of the same folder checks only what lies below it.
+    VOCHAR m_checkedFolder[ARC_TEXT_UNITS * 2] = {0};
 
     // Helpers of the self-extracting archive and volume operations
     // (sea.cpp, volumes.cpp).

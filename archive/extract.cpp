@@ -73,6 +73,7 @@ HRESULT CArchive2::ExtractAll(const VOCHAR *dest, uint32_t flags)
     if (FAILED(hr)) return hr;
     if (m_progress) m_progress->Begin(m_archivePath, ArcLow(m_totalUncompressed), ArcHigh(m_totalUncompressed));
     m_extractFlags = flags;
+    m_checkedFolder[0] = 0;  // each extraction checks afresh
     m_refusedEntry = false;
     ArcDirectoryEntry entry;
     hr = FindFirstCentralDirectory(&entry);
@@ -96,6 +97,7 @@ HRESULT CArchive2::ExtractAll(const VOCHAR *dest, uint32_t flags)
 HRESULT CArchive2::ExtractEntry(const VOCHAR *pattern, const VOCHAR *dest, uint32_t flags)
 {
     m_extractFlags = flags;
+    m_checkedFolder[0] = 0;  // each extraction checks afresh
     if (!IsOpen()) return E_FAIL;
     HRESULT hr = ReadyToExtract(IsSpaceForExtractEntry(pattern, dest, flags));
     if (FAILED(hr)) return hr;
@@ -134,6 +136,7 @@ HRESULT CArchive2::ExtractEntry(int first, const int *count, const VOCHAR *dest,
         m_progress->Begin(VOTEXT(""), ArcLow(size), ArcHigh(size));
     }
     m_extractFlags = flags;
+    m_checkedFolder[0] = 0;  // each extraction checks afresh
     int last = first + RunLength(count) - 1;
     int index = 0;
     ArcDirectoryEntry entry;
@@ -153,9 +156,12 @@ HRESULT CArchive2::ExtractDirectoryEntry(const ArcDirectoryEntry *entry, const V
 {
     if (RefuseUnsafeName(entry)) return S_FALSE;
     VOCHAR path[ARC_TEXT_UNITS * 2];
-    if (!MakeTargetPath(dest, entry->name, path)) return S_FALSE;
+    bool foldersExist = false;
+    if (!MakeTargetPath(dest, entry->name, path, &foldersExist)) return S_FALSE;
     uint32_t attributes = VoPathGetAttributes(path);
-    if (attributes == VO_INVALID_ATTRIBUTES || !(attributes & VO_ATTR_DIRECTORY)) VoCreateDirectory(path, nullptr);
+    bool made = attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY);
+    if (!made) made = VoCreateDirectory(path, nullptr) == 1;
+    if (made) RememberCheckedFolder(path);
     return S_OK;
 }
 
@@ -169,10 +175,23 @@ bool CArchive2::RefuseUnsafeName(const ArcDirectoryEntry *entry)
     return true;
 }
 
+// Remembers a folder that exists with every folder on its way checked (the
+// folders below it were made by this extraction), with its separator.
+void CArchive2::RememberCheckedFolder(const VOCHAR *folder)
+{
+    m_checkedFolder[0] = 0;
+    if (VoStrLen(folder) + 2 > ARC_TEXT_UNITS * 2) return;  // never a cut, wrong prefix
+    size_t n = VoStrCopyN(m_checkedFolder, folder, ARC_TEXT_UNITS * 2);
+    if (n > 0 && m_checkedFolder[n - 1] != VO_PATH_SEPARATOR) {
+        m_checkedFolder[n] = VO_PATH_SEPARATOR;
+        m_checkedFolder[n + 1] = 0;
+    }
+}
+
 // dest + separator + the entry name in the file system's form (or only its
 // last part without paths). Refuses a target that would pass through a
 // symbolic link or junction below dest.
-bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target)
+bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target, bool *foldersExist)
 {
     const VOCHAR *relative = (m_extractFlags & ARC_EXTRACT_NOPATHS) ? ArcEntryLastPart(name) : name;
     if (!ArcComposeTargetPath(dest, relative, target, ARC_TEXT_UNITS)) {
@@ -180,7 +199,10 @@ bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *t
         m_refusedEntry = true;
         return false;
     }
-    if (ArcPathCrossesLink(target, VoStrLen(target) - VoStrLen(relative))) {
+    size_t keep = VoStrLen(target) - VoStrLen(relative);
+    size_t checked = VoStrLen(m_checkedFolder);
+    if (checked > keep && memcmp(target, m_checkedFolder, checked * sizeof(VOCHAR)) == 0) keep = checked;
+    if (ArcPathCrossesLink(target, keep, foldersExist)) {
         ReportError(ARC_ERR_INVALIDARG, "ExtractCentralDirectoryFile", name);
         m_refusedEntry = true;
         return false;
@@ -192,7 +214,8 @@ HRESULT CArchive2::ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, c
 {
     if (RefuseUnsafeName(entry)) return S_FALSE;
     VOCHAR target[ARC_TEXT_UNITS * 2];
-    if (!MakeTargetPath(dest, entry->name, target)) return S_FALSE;
+    bool foldersExist = false;
+    if (!MakeTargetPath(dest, entry->name, target, &foldersExist)) return S_FALSE;
 
     bool exists = VoDoesFileExist(target) != 0;
     if (!(m_extractFlags & ARC_EXTRACT_OVERWRITE) && exists && m_progress) {
@@ -203,8 +226,13 @@ HRESULT CArchive2::ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, c
     if (exists) VoPathSetAttributes(target, VO_ATTR_NORMAL);
     VOCHAR folder[ARC_TEXT_UNITS * 2];
     if (VoGetPathNameFromFilePath(target, folder, ARC_TEXT_UNITS)) {
-        uint32_t attributes = VoPathGetAttributes(folder);
-        if (attributes == VO_INVALID_ATTRIBUTES || !(attributes & VO_ATTR_DIRECTORY)) VoCreateDirectory(folder, nullptr);
+        bool made = foldersExist;
+        if (!made) {
+            uint32_t attributes = VoPathGetAttributes(folder);
+            made = attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY);
+            if (!made) made = VoCreateDirectory(folder, nullptr) == 1;
+        }
+        if (made) RememberCheckedFolder(folder);
     }
 
     ArcDataSource source;

@@ -95,8 +95,9 @@ bool ArcComposeTargetPath(const VOCHAR *dest, const VOCHAR *relative, VOCHAR *ou
     return true;
 }
 
-bool ArcPathCrossesLink(const VOCHAR *path, size_t keep)
+bool ArcPathCrossesLink(const VOCHAR *path, size_t keep, bool *foldersExist)
 {
+    if (foldersExist) *foldersExist = false;
     VOCHAR prefix[VO_MAX_PATH * 2];
     size_t length = VoStrLen(path);
     if (length >= sizeof prefix / sizeof prefix[0]) return true;
@@ -107,6 +108,7 @@ bool ArcPathCrossesLink(const VOCHAR *path, size_t keep)
         if (attributes == VO_INVALID_ATTRIBUTES) return false;  // the rest is still to be made
         if (!(attributes & VO_ATTR_DIRECTORY) || (attributes & VO_ATTR_REPARSE)) return true;
     }
+    if (foldersExist) *foldersExist = true;
     // The target itself: an existing link is never written through.
     uint32_t attributes = VoPathGetAttributes(path);
     return attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_REPARSE);

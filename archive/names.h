@@ -19,6 +19,8 @@ bool ArcIsSafeEntryName(const VOCHAR *name);
 bool ArcComposeTargetPath(const VOCHAR *dest, const VOCHAR *relative, VOCHAR *out, size_t size);
 
 // True when a folder of path below its first `keep` units (the destination
-// part, which is trusted) is a symbolic link, junction or anything but a
-// plain folder, so that writing through it could leave the destination.
-bool ArcPathCrossesLink(const VOCHAR *path, size_t keep);
+// part, or folders already checked) is a symbolic link, junction or
+// anything but a plain folder, so that writing through it could leave the
+// destination. *foldersExist (when given) tells that every folder of path
+// exists, all checked.
+bool ArcPathCrossesLink(const VOCHAR *path, size_t keep, bool *foldersExist = nullptr);

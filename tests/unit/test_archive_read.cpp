@@ -556,9 +556,14 @@ TEST(ArchiveHardening, SymbolicLinksInTheDestinationAreNotFollowed)
     fs::create_directories(s / "out");
     fs::create_directory_symlink(s / "outside", s / "out" / "link");
     fs::create_symlink(s / "outside" / "target.txt", s / "out" / "file.txt");
+    // A link below a folder that an earlier entry already went into.
+    fs::create_directories(s / "out" / "d");
+    fs::create_directory_symlink(s / "outside", s / "out" / "d" / "link");
     TestArchive a;
     a.entries.push_back(Entry(u"link\\planted.txt", TextBytes("x"), 0));
     a.entries.push_back(Entry(u"file.txt", TextBytes("x"), 0));
+    a.entries.push_back(Entry(u"d\\first.txt", TextBytes("x"), 0));
+    a.entries.push_back(Entry(u"d\\link\\second.txt", TextBytes("x"), 0));
     WriteBytes(s / "a.ach", a.Build());
     CArchive2 archive;
     RecordingProgress progress;
@@ -566,6 +571,8 @@ TEST(ArchiveHardening, SymbolicLinksInTheDestinationAreNotFollowed)
     EXPECT_NE(archive.ExtractAll(ToVo(s / "out").c_str(), ARC_EXTRACT_OVERWRITE), S_OK);
     EXPECT_FALSE(fs::exists(s / "outside" / "planted.txt"));
     EXPECT_FALSE(fs::exists(s / "outside" / "target.txt"));
+    EXPECT_TRUE(fs::exists(s / "out" / "d" / "first.txt"));
+    EXPECT_FALSE(fs::exists(s / "outside" / "second.txt"));
 }
 #endif
 
