@@ -157,9 +157,11 @@ HRESULT CArchive2::ExtractDirectoryEntry(const ArcDirectoryEntry *entry, const V
     if (RefuseUnsafeName(entry)) return S_FALSE;
     VOCHAR path[ARC_TEXT_UNITS * 2];
     bool foldersExist = false;
-    if (!MakeTargetPath(dest, entry->name, path, &foldersExist)) return S_FALSE;
-    uint32_t attributes = VoPathGetAttributes(path);
+    uint32_t attributes = VO_INVALID_ATTRIBUTES;
+    if (!MakeTargetPath(dest, entry->name, path, &foldersExist, &attributes)) return S_FALSE;
     bool made = attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY);
+    // With every folder above it there, only this one is to be made.
+    if (!made && foldersExist) made = VoPathCreateFolder(path) || VoPathIsFolder(path);
     if (!made) made = VoCreateDirectory(path, nullptr) == 1;
     if (made) RememberCheckedFolder(path);
     return S_OK;
@@ -191,7 +193,8 @@ void CArchive2::RememberCheckedFolder(const VOCHAR *folder)
 // dest + separator + the entry name in the file system's form (or only its
 // last part without paths). Refuses a target that would pass through a
 // symbolic link or junction below dest.
-bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target, bool *foldersExist)
+bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target, bool *foldersExist,
+                               uint32_t *attributes)
 {
     const VOCHAR *relative = (m_extractFlags & ARC_EXTRACT_NOPATHS) ? ArcEntryLastPart(name) : name;
     if (!ArcComposeTargetPath(dest, relative, target, ARC_TEXT_UNITS)) {
@@ -199,10 +202,14 @@ bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *t
         m_refusedEntry = true;
         return false;
     }
-    size_t keep = VoStrLen(target) - VoStrLen(relative);
+    size_t length = VoStrLen(target);
+    size_t keep = length - VoStrLen(relative);
     size_t checked = VoStrLen(m_checkedFolder);
-    if (checked > keep && memcmp(target, m_checkedFolder, checked * sizeof(VOCHAR)) == 0) keep = checked;
-    if (ArcPathCrossesLink(target, keep, foldersExist)) {
+    if (checked > keep && checked <= length && memcmp(target, m_checkedFolder, checked * sizeof(VOCHAR)) == 0)
+        keep = checked;
+    // A folder entry's target is the folder itself, without the separator.
+    if (length > keep + 1 && target[length - 1] == VO_PATH_SEPARATOR) target[length - 1] = 0;
+    if (ArcPathCrossesLink(target, keep, foldersExist, attributes)) {
         ReportError(ARC_ERR_INVALIDARG, "ExtractCentralDirectoryFile", name);
         m_refusedEntry = true;
         return false;
@@ -215,11 +222,12 @@ HRESULT CArchive2::ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, c
     if (RefuseUnsafeName(entry)) return S_FALSE;
     VOCHAR target[ARC_TEXT_UNITS * 2];
     bool foldersExist = false;
-    if (!MakeTargetPath(dest, entry->name, target, &foldersExist)) return S_FALSE;
+    uint32_t attributes = VO_INVALID_ATTRIBUTES;
+    if (!MakeTargetPath(dest, entry->name, target, &foldersExist, &attributes)) return S_FALSE;
 
-    bool exists = VoDoesFileExist(target) != 0;
+    bool exists = VoIsFileAttributes(attributes) != 0;
     if (!(m_extractFlags & ARC_EXTRACT_OVERWRITE) && exists && m_progress) {
-        bool readOnly = (VoPathGetAttributes(target) & VO_ATTR_READONLY) != 0;
+        bool readOnly = (attributes & VO_ATTR_READONLY) != 0;
         HRESULT answer = readOnly ? AskOverwriteReadOnly(target) : AskOverwrite(target);
         if (answer != 0) return answer;
     }

@@ -95,9 +95,10 @@ bool ArcComposeTargetPath(const VOCHAR *dest, const VOCHAR *relative, VOCHAR *ou
     return true;
 }
 
-bool ArcPathCrossesLink(const VOCHAR *path, size_t keep, bool *foldersExist)
+bool ArcPathCrossesLink(const VOCHAR *path, size_t keep, bool *foldersExist, uint32_t *attributes)
 {
     if (foldersExist) *foldersExist = false;
+    if (attributes) *attributes = VO_INVALID_ATTRIBUTES;
     VOCHAR prefix[VO_MAX_PATH * 2];
     size_t length = VoStrLen(path);
     if (length >= sizeof prefix / sizeof prefix[0]) return true;
@@ -110,6 +111,7 @@ bool ArcPathCrossesLink(const VOCHAR *path, size_t keep, bool *foldersExist)
     }
     if (foldersExist) *foldersExist = true;
     // The target itself: an existing link is never written through.
-    uint32_t attributes = VoPathGetAttributes(path);
-    return attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_REPARSE);
+    uint32_t own = VoPathGetAttributes(path);
+    if (attributes) *attributes = own;
+    return own != VO_INVALID_ATTRIBUTES && (own & VO_ATTR_REPARSE);
 }

@@ -22,5 +22,7 @@ bool ArcComposeTargetPath(const VOCHAR *dest, const VOCHAR *relative, VOCHAR *ou
 // part, or folders already checked) is a symbolic link, junction or
 // anything but a plain folder, so that writing through it could leave the
 // destination. *foldersExist (when given) tells that every folder of path
-// exists, all checked.
-bool ArcPathCrossesLink(const VOCHAR *path, size_t keep, bool *foldersExist = nullptr);
+// exists, all checked; *attributes (when given) receives the attributes of
+// path itself (VO_INVALID_ATTRIBUTES when it does not exist).
+bool ArcPathCrossesLink(const VOCHAR *path, size_t keep, bool *foldersExist = nullptr,
+                        uint32_t *attributes = nullptr);

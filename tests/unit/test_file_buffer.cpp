@@ -39,6 +39,15 @@ TEST(FileIo, BufferedReadsSeeksAndWritesAgree)
     EXPECT_EQ(readAt(200000, 84), expect(200000, 84));    // far away
     EXPECT_EQ(readAt(200010, 100000), expect(200010, 100000));  // large, past the end
     EXPECT_EQ(VoFileTell(file), 300000);
+    // Records and data in turn, as an extraction reads them: a large read
+    // elsewhere leaves the block of records usable.
+    EXPECT_EQ(readAt(200, 84), expect(200, 84));
+    EXPECT_EQ(readAt(150000, 40000), expect(150000, 40000));
+    EXPECT_EQ(readAt(284, 84), expect(284, 84));
+    EXPECT_EQ(VoFileTell(file), 368);
+    EXPECT_TRUE(VoFileSeek(file, 5000));
+    EXPECT_EQ(VoFileTell(file), 5000);
+    EXPECT_FALSE(VoFileSeek(file, -1));
     // A write lands where the caller stands, not where the system read to.
     EXPECT_EQ(readAt(1000, 4), expect(1000, 4));
     const uint8_t patch[3] = {0xAA, 0xBB, 0xCC};
@@ -47,6 +56,11 @@ TEST(FileIo, BufferedReadsSeeksAndWritesAgree)
     EXPECT_EQ(VoFileTell(file), 1007);
     EXPECT_EQ(readAt(1000, 16), expect(1000, 16));
     EXPECT_EQ(readAt(299990, 50), expect(299990, 50));
+    // Writing past the end grows the file; its size is asked afresh.
+    ASSERT_TRUE(VoFileSeek(file, 300000));
+    ASSERT_TRUE(VoFileWrite(file, patch, 3));
+    content.insert(content.end(), patch, patch + 3);
+    EXPECT_EQ(VoFileGetSize(file), 300003);
     VoFileClose(file);
     EXPECT_EQ(ReadBytes(s / "data.bin"), content);
 }

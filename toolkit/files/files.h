@@ -114,6 +114,8 @@ int VoQualifyPath(const VOCHAR *fileName, VOCHAR *out, int outChars);
 // True for an existing file that is not hidden; folders and devices do not
 // count.
 int VoDoesFileExist(const VOCHAR *path);
+// The same rule for attributes already read (VO_INVALID_ATTRIBUTES: none).
+int VoIsFileAttributes(uint32_t attributes);
 // Creates a folder and every missing folder above it below its root; 1 when
 // the whole chain exists afterwards. security is a SECURITY_ATTRIBUTES
 // pointer on Windows, ignored on POSIX.

@@ -32,11 +32,15 @@ bool Append(VOCHAR *buffer, int *length, const VOCHAR *text, size_t count)
 
 }  // namespace
 
-int VoDoesFileExist(const VOCHAR *path)
+int VoIsFileAttributes(uint32_t attributes)
 {
-    uint32_t attributes = VoPathGetAttributes(path);
     const uint32_t kNotAFile = VO_ATTR_DIRECTORY | VO_ATTR_HIDDEN | VO_ATTR_DEVICE;
     return attributes != VO_INVALID_ATTRIBUTES && !(attributes & kNotAFile);
+}
+
+int VoDoesFileExist(const VOCHAR *path)
+{
+    return VoIsFileAttributes(VoPathGetAttributes(path));
 }
 
 // Walks the path from its root, component by component, creating each

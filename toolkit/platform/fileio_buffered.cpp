@@ -1,8 +1,15 @@
 // Open files with a read buffer: small reads (the archive directory's
-// 84-byte records and their names) are served from one 64 KB block read at
-// a time, and a seek inside that block costs no system call. Large reads
-// (the engine's data chunks) go straight to the system. Every other
-// operation first puts the system's position where the caller's is.
+// 84-byte records and their names, the data of small entries) are served
+// from two 64 KB blocks, each read at once; a new block replaces the one
+// used less recently. So a walk that alternates directory records and the
+// data of small entries keeps one block on each. Large reads (the engine's
+// data chunks) go straight to the system and leave the blocks alone. Seeks
+// only move the caller's position; the system's position follows when the
+// system is next read or written. A write drops the blocks.
+//
+// Like the block, the size of a file opened for reading only is taken not
+// to change while it is open: the system is asked for it once (the archive
+// directory's walk asks for each record).
 #include "fileio_raw.h"
 
 #include <cstring>
@@ -13,43 +20,98 @@ const uint32_t kBufferBytes = 64 * 1024;
 
 }  // namespace
 
+namespace {
+
+struct Block {
+    uint8_t *bytes;   // allocated on first use
+    int64_t start;    // file offset of bytes[0]
+    uint32_t length;  // bytes held
+    bool held;        // bytes holds the file's bytes [start, start + length)
+};
+
+}  // namespace
+
 struct tVOFILE {
     HVORAWFILE raw;
-    uint8_t *buffer;   // allocated on the first small read
-    int64_t start;     // file offset of buffer[0]
-    uint32_t length;   // bytes held
-    uint32_t offset;   // the caller's position within them
-    bool valid;        // the buffer holds the bytes at the caller's position
+    Block blocks[2];
+    int recent;           // the block used last
+    int64_t position;     // the caller's position; -1 while not known
+    int64_t rawPosition;  // the system's position; -1 while not known
+    bool readOnly;        // opened without write access
+    int64_t size;         // a read-only file's size once known, else -1
 };
 
 namespace {
 
-// The system's position becomes the caller's; the buffer is dropped.
-bool Settle(HVOFILE file)
+// The caller's position, asked of the system when not known.
+int64_t Position(HVOFILE file)
 {
-    if (!file->valid) return true;
-    file->valid = false;
-    return VoRawFileSeek(file->raw, file->start + file->offset);
+    if (file->position < 0) file->position = file->rawPosition = VoRawFileTell(file->raw);
+    return file->position;
 }
 
-bool Refill(HVOFILE file)
+// Puts the system's position where the caller's is.
+bool Settle(HVOFILE file)
 {
-    if (!file->buffer) {
-        file->buffer = (uint8_t *)VoMemAlloc(kBufferBytes);
-        if (!file->buffer) return false;
-    }
-    int64_t position = file->valid ? file->start + file->length : VoRawFileTell(file->raw);
+    int64_t position = Position(file);
     if (position < 0) return false;
-    uint32_t got = 0;
-    if (!VoRawFileRead(file->raw, file->buffer, kBufferBytes, &got)) {
-        file->valid = false;
+    if (file->rawPosition == position) return true;
+    file->rawPosition = -1;
+    if (!VoRawFileSeek(file->raw, position)) return false;
+    file->rawPosition = position;
+    return true;
+}
+
+// The block holding the caller's position, or null.
+Block *BlockAhead(HVOFILE file)
+{
+    for (int i = 0; i < 2; ++i) {
+        Block &b = file->blocks[i];
+        if (b.held && file->position >= b.start && file->position < b.start + b.length) {
+            file->recent = i;
+            return &b;
+        }
+    }
+    return nullptr;
+}
+
+void DropBlocks(HVOFILE file)
+{
+    file->blocks[0].held = file->blocks[1].held = false;
+}
+
+// Reads from the system at the caller's position, into the caller's memory
+// or the buffer.
+bool ReadRaw(HVOFILE file, void *buffer, uint32_t size, uint32_t *got)
+{
+    *got = 0;
+    if (!Settle(file)) return false;
+    if (!VoRawFileRead(file->raw, buffer, size, got)) {
+        file->position = file->rawPosition = -1;
         return false;
     }
-    file->start = position;
-    file->length = got;
-    file->offset = 0;
-    file->valid = true;
+    file->rawPosition += *got;
     return true;
+}
+
+// Reads the block at the caller's position into the block used less
+// recently.
+Block *Refill(HVOFILE file)
+{
+    file->recent = 1 - file->recent;
+    Block &b = file->blocks[file->recent];
+    if (!b.bytes) {
+        b.bytes = (uint8_t *)VoMemAlloc(kBufferBytes);
+        if (!b.bytes) return nullptr;
+    }
+    b.held = false;
+    int64_t position = Position(file);
+    uint32_t got = 0;
+    if (position < 0 || !ReadRaw(file, b.bytes, kBufferBytes, &got)) return nullptr;
+    b.start = position;
+    b.length = got;
+    b.held = true;
+    return &b;
 }
 
 }  // namespace
@@ -63,7 +125,11 @@ HVOFILE VoFileOpen(const VOCHAR *path, uint32_t access, uint32_t share, uint32_t
         VoRawFileClose(raw);
         return nullptr;
     }
+    memset(file, 0, sizeof *file);
     file->raw = raw;
+    file->position = file->rawPosition = 0;  // a file opens at its start
+    file->readOnly = !(access & VO_ACCESS_WRITE);
+    file->size = -1;
     return file;
 }
 
@@ -71,7 +137,8 @@ void VoFileClose(HVOFILE file)
 {
     if (!file) return;
     VoRawFileClose(file->raw);
-    VoMemFree(file->buffer);
+    VoMemFree(file->blocks[0].bytes);
+    VoMemFree(file->blocks[1].bytes);
     VoMemFree(file);
 }
 
@@ -79,63 +146,78 @@ bool VoFileRead(HVOFILE file, void *buffer, uint32_t size, uint32_t *done)
 {
     if (done) *done = 0;
     if (!file) return VoRawFileRead(nullptr, buffer, size, done);
-    if (size >= kBufferBytes / 2) {
-        // Whatever the buffer still holds comes first, the rest directly.
-        uint32_t held = file->valid ? file->length - file->offset : 0;
-        if (held > size) held = size;
-        if (held) memcpy(buffer, file->buffer + file->offset, held);
-        file->offset += held;
-        if (!Settle(file)) return false;
-        uint32_t got = 0;
-        bool ok = held == size || VoRawFileRead(file->raw, (uint8_t *)buffer + held, size - held, &got);
-        if (done) *done = held + got;
-        return ok;
-    }
+    if (Position(file) < 0) return false;
     uint32_t total = 0;
+    bool ok = true;
     while (total < size) {
-        if (!file->valid || file->offset >= file->length) {
-            if (!Refill(file)) return false;
-            if (file->length == 0) break;  // the end of the file
+        Block *b = BlockAhead(file);
+        if (b) {
+            uint32_t n = (uint32_t)(b->start + b->length - file->position);
+            if (n > size - total) n = size - total;
+            memcpy((uint8_t *)buffer + total, b->bytes + (file->position - b->start), n);
+            file->position += n;
+            total += n;
+            continue;
         }
-        uint32_t n = file->length - file->offset;
-        if (n > size - total) n = size - total;
-        memcpy((uint8_t *)buffer + total, file->buffer + file->offset, n);
-        file->offset += n;
-        total += n;
+        if (size - total >= kBufferBytes / 2) {
+            // A large rest comes straight from the system.
+            uint32_t got = 0;
+            ok = ReadRaw(file, (uint8_t *)buffer + total, size - total, &got);
+            if (ok) file->position += got;
+            total += got;
+            break;
+        }
+        b = Refill(file);
+        if (!b) {
+            ok = false;
+            break;
+        }
+        if (b->length == 0) break;  // the end of the file
     }
     if (done) *done = total;
-    return true;
+    return ok;
 }
 
 bool VoFileWrite(HVOFILE file, const void *buffer, uint32_t size)
 {
-    if (file && !Settle(file)) return false;
-    return VoRawFileWrite(file ? file->raw : nullptr, buffer, size);
+    if (!file) return VoRawFileWrite(nullptr, buffer, size);
+    DropBlocks(file);
+    file->size = -1;
+    if (!Settle(file)) return false;
+    if (!VoRawFileWrite(file->raw, buffer, size)) {
+        file->position = file->rawPosition = -1;
+        return false;
+    }
+    file->position = file->rawPosition = file->position + size;
+    return true;
 }
 
 bool VoFileSeek(HVOFILE file, int64_t position)
 {
     if (!file) return VoRawFileSeek(nullptr, position);
-    if (file->valid && position >= file->start && position <= file->start + file->length) {
-        file->offset = (uint32_t)(position - file->start);
-        return true;
-    }
-    file->valid = false;
-    return VoRawFileSeek(file->raw, position);
+    if (position < 0) return false;
+    file->position = position;
+    return true;
 }
 
 int64_t VoFileTell(HVOFILE file)
 {
-    if (file && file->valid) return file->start + file->offset;
-    return VoRawFileTell(file ? file->raw : nullptr);
+    return file ? Position(file) : VoRawFileTell(nullptr);
 }
 
-int64_t VoFileGetSize(HVOFILE file) { return VoRawFileGetSize(file ? file->raw : nullptr); }
+int64_t VoFileGetSize(HVOFILE file)
+{
+    if (!file || !file->readOnly) return VoRawFileGetSize(file ? file->raw : nullptr);
+    if (file->size < 0) file->size = VoRawFileGetSize(file->raw);
+    return file->size;
+}
 
 bool VoFileTruncate(HVOFILE file)
 {
-    if (file && !Settle(file)) return false;
-    return VoRawFileTruncate(file ? file->raw : nullptr);
+    if (!file) return VoRawFileTruncate(nullptr);
+    DropBlocks(file);
+    file->size = -1;
+    return Settle(file) && VoRawFileTruncate(file->raw);
 }
 
 bool VoFileFlush(HVOFILE file) { return VoRawFileFlush(file ? file->raw : nullptr); }
