@@ -3,7 +3,6 @@
 #include "stub.h"
 
 #include <cwchar>
-#include <string>
 
 #include "files/files.h"
 #include "format/format.h"
@@ -34,24 +33,28 @@ void ShowLaunchError(const wchar_t *program, DWORD error)
     LaunchErrorText(error, reason);
     VoLoadString(g_vox.Lang, IDS_LAUNCH_ERROR, caption, 1024);
     VoLoadString(g_vox.Lang, IDS_LAUNCH_ERROR_TEXT, format, 1024);
-    std::wstring message(8192 + wcslen(program), L'\0');
-    VoPrintFN(&message[0], (int)message.size(), format, program, reason);
-    VoMessageBox(nullptr, message.c_str(), caption, MB_ICONEXCLAMATION);
+    CVoTextBuffer message;
+    size_t room = 8192 + wcslen(program);
+    wchar_t *text = message.Reserve(room);
+    if (text) message.Commit((size_t)VoPrintFN(text, (int)room, format, program, reason));
+    VoMessageBox(nullptr, message.Text(), caption, MB_ICONEXCLAMATION);
 }
 
-// Formats text with the token formatter into a string; the formatter needs
-// room for the result, which the tokens' values bound.
-std::wstring FormatText(const wchar_t *format, size_t extra)
+// Appends text formatted with the token formatter; the formatter needs room
+// for the result, which the tokens' values bound.
+void AppendFormatted(CVoTextBuffer &out, const wchar_t *format, size_t extra)
 {
-    std::wstring out(wcslen(format) + extra + 4096, L'\0');
-    int length = VoPrintFN(&out[0], (int)out.size(), format);
-    out.resize(length > 0 ? (size_t)length : 0);
-    return out;
+    size_t room = wcslen(format) + extra + 4096;
+    wchar_t *text = out.Reserve(room);
+    if (!text) return;
+    int length = VoPrintFN(text, (int)room, format);
+    out.Commit(length > 0 ? (size_t)length : 0);
 }
 
-// The parameters: the settings' own, or the default ones, with the token
-// "Stowage" standing for the package's short path while they are built.
-std::wstring BuildParameters(const wchar_t *setupAppParams)
+// Appends the parameters: the settings' own, or the default ones, with the
+// token "Stowage" standing for the package's short path while they are
+// built.
+void AppendParameters(CVoTextBuffer &out, const wchar_t *setupAppParams)
 {
     wchar_t self[MAX_PATH], shortSelf[MAX_PATH];
     GetModuleFileNameW(g_vox.Instance, self, MAX_PATH);
@@ -63,9 +66,8 @@ std::wstring BuildParameters(const wchar_t *setupAppParams)
         VoLoadString(g_vox.Lang, IDS_DEFAULT_SETUP_PARAMS, defaults, 1024);
         format = defaults;
     }
-    std::wstring parameters = FormatText(format, wcslen(shortSelf));
+    AppendFormatted(out, format, wcslen(shortSelf));
     VoPrintF_DeleteToken(L"Stowage");
-    return parameters;
 }
 
 }  // namespace
@@ -73,16 +75,20 @@ std::wstring BuildParameters(const wchar_t *setupAppParams)
 HRESULT Vox_LaunchInstaller(const wchar_t *setupApp, const wchar_t *setupAppParams, DWORD *exitCode)
 {
     *exitCode = 0;
-    std::wstring program = std::wstring(g_vox.Destination) + L"\\" + setupApp;
-    g_vox.LaunchCommand = program + L" " + BuildParameters(setupAppParams);
-    if (g_vox.LaunchCommand.size() >= kMaxCommandLine) {
-        ShowLaunchError(program.c_str(), ERROR_FILENAME_EXCED_RANGE);
+    CVoTextBuffer program;
+    program.Append(g_vox.Destination).Append(L"\\").Append(setupApp);
+    CVoTextBuffer &command = g_vox.LaunchCommand;
+    command.Clear();
+    command.Append(program.Text()).Append(L" ");
+    AppendParameters(command, setupAppParams);
+    if (command.Failed() || command.Length() >= kMaxCommandLine) {
+        ShowLaunchError(program.Text(), command.Failed() ? ERROR_NOT_ENOUGH_MEMORY : ERROR_FILENAME_EXCED_RANGE);
         return E_INVALIDARG;
     }
     DWORD createError = 0;
     *exitCode = Vox_RunAndWait(&createError);
     if (createError == 0) return S_OK;
-    ShowLaunchError(program.c_str(), createError);
+    ShowLaunchError(program.Text(), createError);
     return HRESULT_FROM_WIN32(createError);
 }
 
@@ -113,11 +119,12 @@ DWORD Vox_RunAndWait(DWORD *createError)
 DWORD WINAPI Vox_InstallerWaitThread(LPVOID launcherThreadId)
 {
     DWORD exitCode = 1, createError = 0;
-    std::wstring command = g_vox.LaunchCommand;
+    // CreateProcessW may write into the command line it is given.
+    CVoTextBuffer command(g_vox.LaunchCommand.Text());
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (command.Data() && CreateProcessW(nullptr, command.Data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         WaitForInputIdle(process.hProcess, INFINITE);
         WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &exitCode);
@@ -144,7 +151,7 @@ bool ForEachEntry(const wchar_t *folder, const wchar_t *pattern, Visit visit)
     wchar_t search[MAX_PATH + 8];
     lstrcpynW(search, folder, MAX_PATH);
     VoAddSlashToPathName(search, MAX_PATH);
-    std::wstring base = search;
+    size_t baseLength = wcslen(search);
     wcsncat(search, pattern, MAX_PATH + 7 - wcslen(search));
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(search, &data);
@@ -152,8 +159,10 @@ bool ForEachEntry(const wchar_t *folder, const wchar_t *pattern, Visit visit)
     bool ok = true;
     do {
         if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
-        std::wstring path = base + data.cFileName;
-        if (!visit(path.c_str(), data)) ok = false;
+        wchar_t path[MAX_PATH * 2 + 8];
+        lstrcpynW(path, search, (int)baseLength + 1);
+        lstrcpynW(path + baseLength, data.cFileName, MAX_PATH);
+        if (!visit(path, data)) ok = false;
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return ok;

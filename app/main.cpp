@@ -2,6 +2,7 @@
 #include "stub.h"
 
 #include <commctrl.h>
+#include <cstdlib>
 #include <cwchar>
 #include <new>
 
@@ -10,6 +11,16 @@
 #include "kernel/kernel.h"
 #include "log/errors.h"
 #include "msgbox/msgbox.h"
+
+// An uncaught C++ exception ends the stub by abort(), as the library's own
+// handler would, but without that handler's message to a console the stub
+// does not have (and the 46 KB name demangler it brings along).
+namespace __gnu_cxx {
+void __verbose_terminate_handler()
+{
+    abort();
+}
+}  // namespace __gnu_cxx
 
 VoxAppState g_vox;
 
@@ -198,7 +209,7 @@ bool StartUp(HINSTANCE instance)
 
 void Vox_ResetState(HINSTANCE instance)
 {
-    g_vox.LaunchCommand.clear();
+    g_vox.LaunchCommand.Clear();
     g_vox.Instance = instance;
     g_vox.Lang = nullptr;
     g_vox.Quiet = g_vox.RunOnly = g_vox.NoSetup = g_vox.PostInstall = 0;

@@ -12,7 +12,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "text_buffer.h"
 
 #include "archive/archive.h"
 #include "lang/lang.h"
@@ -132,7 +132,7 @@ struct VoxAppState {
     HRESULT ExtractResult;
     // The installer's command line. The platform allows 32,767 units, more
     // than a long destination plus parameters could ever need.
-    std::wstring LaunchCommand;
+    CVoTextBuffer LaunchCommand;
     CVoxAppData *Settings;
     CVoxExtractProgress *Progress;
     // Set when the wizard was cancelled by the user.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -223,6 +224,22 @@ TEST_F(NumberOtherLocale, ParsersAndWritersUseTheLocaleSeparators)
     EXPECT_EQ(Parse<double>(aware, "12  345::25 :x"), std::make_pair(12345.25, 11L));
     Install("", ".", 1);  // no grouping separator: nothing is skipped
     EXPECT_EQ(Parse<uint32_t>(VoTextToDWordToken, "1,5"), std::make_pair(1u, 1L));
+}
+
+// The C library's own locale (here one with a decimal comma) does not change
+// how a text is read. Under Wine the Windows name is known.
+TEST(NumberParse, DoubleIgnoresTheCLibraryLocale)
+{
+    const char *set = nullptr;
+    for (const char *name : {"de_DE.UTF-8", "de_DE", "German_Germany.1252"})
+        if ((set = setlocale(LC_NUMERIC, name))) break;
+    bool comma = set && localeconv()->decimal_point[0] == ',';
+    double value = VoTextToDoubleToken(VOTEXT("1.5"), nullptr, 0);
+    double grouped = VoTextToDoubleToken(VOTEXT("-12,345.25"), nullptr, 0);
+    setlocale(LC_NUMERIC, "C");
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma here";
+    EXPECT_EQ(value, 1.5);
+    EXPECT_EQ(grouped, -12345.25);
 }
 
 TEST(NumberTextCleanup, TrimPrepareAndReplace)

@@ -3,13 +3,22 @@
 #include "lang/inat.h"
 
 #include <cstring>
-#include <mutex>
 
 namespace {
 
 tVOINAT g_inat;
-std::once_flag g_inatOnce;
-std::mutex g_inatRefresh;
+
+// Serialises refreshes and copies. Made on first use: a function's static
+// object is made once, safely across threads. (The toolkit's own lock keeps
+// the stub free of the C++ thread library.)
+tVOLOCK *RefreshLock()
+{
+    static struct Holder {
+        tVOLOCK lock;
+        Holder() { VoLockInit(&lock); }
+    } holder;
+    return &holder.lock;
+}
 
 // Room for any locale item; longer texts are cut when stored.
 const size_t kItemChars = 256;
@@ -120,7 +129,8 @@ void VoInat_Fill(tVOINAT *r)
 
 const tVOINAT *VoGetInatRecord()
 {
-    std::call_once(g_inatOnce, [] { VoInat_Fill(&g_inat); });
+    static const bool filled = (VoInat_Fill(&g_inat), true);
+    (void)filled;
     return &g_inat;
 }
 
@@ -128,7 +138,7 @@ void VoInat_SetRecord(const tVOINAT *record)
 {
     if (!record) return;
     VoGetInatRecord();
-    std::lock_guard<std::mutex> hold(g_inatRefresh);
+    CVoLockHolder hold(RefreshLock());
     g_inat = *record;
     g_inat.size = VOINAT_SIZE;
 }
@@ -142,7 +152,7 @@ int VoLang_GetInternationals(tVOINAT *out, int size)
         tVOINAT fresh;
         VoInat_Fill(&fresh);
         {
-            std::lock_guard<std::mutex> hold(g_inatRefresh);
+            CVoLockHolder hold(RefreshLock());
             g_inat = fresh;
         }
         VoInat_RegisterTokens(&fresh);
@@ -151,7 +161,7 @@ int VoLang_GetInternationals(tVOINAT *out, int size)
     if (size <= 0) return 0;
     int count = size < VOINAT_SIZE ? size : VOINAT_SIZE;
     {
-        std::lock_guard<std::mutex> hold(g_inatRefresh);
+        CVoLockHolder hold(RefreshLock());
         std::memcpy(out, record, (size_t)count);
     }
     // The count goes into the size field only when the copy holds that field.

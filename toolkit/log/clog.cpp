@@ -3,7 +3,6 @@
 
 #include <cstring>
 #include <ctime>
-#include <string>
 
 #include "fileio.h"
 #include "files/files.h"
@@ -116,20 +115,20 @@ void CLog::WriteLine(uint32_t type, const VOCHAR *sourceFile, int sourceLine, co
         n += snprintf(head + n, sizeof head - (size_t)n, " %02d-%02d-%02d %02d:%02d:%02d ", local.tm_year + 1900,
                       local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     }
-    std::string line(head);
+    // The parts go out one after the other into the stream's buffer; the
+    // caller holds the log's lock, so lines never mix.
+    FILE *out = m_stream.get();
+    fputs(head, out);
     if (m_flags & LOG_SOURCE) {
         char name[4 * 260];
         VoUtf16ToUtf8(sourceFile ? VoGetFileNamePtrW(sourceFile) : nullptr, name, sizeof name);
-        char position[4 * 260 + 32];
-        snprintf(position, sizeof position, "%15s(%4d): ", name, sourceLine);
-        line += position;
+        fprintf(out, "%15s(%4d): ", name, sourceLine);
     }
     char text[4 * (kMaxMessage + 1)];
     VoUtf16ToUtf8(message, text, sizeof text);
-    line += text;
-    line += "\r\n";
-    fwrite(line.data(), 1, line.size(), m_stream.get());
-    fflush(m_stream.get());
+    fputs(text, out);
+    fputs("\r\n", out);
+    fflush(out);
 }
 
 HRESULT CLog::WriteV(uint32_t type, const VOCHAR *sourceFile, int sourceLine, const VOCHAR *format, va_list args)

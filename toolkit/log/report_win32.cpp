@@ -4,9 +4,9 @@
 
 #include <cstring>
 #include <cwchar>
-#include <string>
 
 #include "msgbox/msgbox.h"
+#include "text_buffer.h"
 
 namespace {
 
@@ -17,18 +17,20 @@ const int kHeadingUnits = 50;
 
 int VoErrorHandler_MsgBoxText(HWND owner, UINT style, const wchar_t *text, BOOL heading)
 {
-    std::wstring shown = text ? text : L"";
+    CVoTextBuffer shown;
     if (heading) {
         wchar_t title[kHeadingUnits];
         VoLoadString(VoLang_GetDefault(), kHeadingString, title, kHeadingUnits);
-        shown = std::wstring(title) + shown;
+        shown.Append(title);
     }
+    shown.Append(text);
     style &= ~VO_MB_DETAILS;
+    // The details are copied: showing the box starts a new collection.
     const wchar_t *collected = VoErrorHandler_DetailsInfo(nullptr, nullptr, nullptr);
-    std::wstring details = collected ? collected : L"";
+    CVoTextBuffer details(collected);
     if (collected) style |= VO_MB_DETAILS;
     VoErrorHandler_DetailsInit();
-    return VoMsgBox_Custom(owner, style, collected ? details.c_str() : nullptr, L"%s", shown.c_str());
+    return VoMsgBox_Custom(owner, style, collected ? details.Text() : nullptr, L"%s", shown.Text());
 }
 
 int VoErrorHandler_MsgBox(HWND owner, UINT style, const wchar_t *format, HRESULT code, const wchar_t *insert,
@@ -40,11 +42,12 @@ int VoErrorHandler_MsgBox(HWND owner, UINT style, const wchar_t *format, HRESULT
 
 BSTR VoErrorHandler_ComposeErrorText(const wchar_t *format, HRESULT code, const wchar_t *insert)
 {
-    std::wstring text = VoErrorHandler_GetErrorMessage(format, code, insert);
+    CVoTextBuffer text(VoErrorHandler_GetErrorMessage(format, code, insert));
     const wchar_t *details = VoErrorHandler_DetailsInfo(nullptr, nullptr, nullptr);
-    if (text.empty() && !details) return nullptr;
-    if (details) text += std::wstring(L"\r\n<Details>\r\n") + details + L"\r\n</Details>";
-    return SysAllocStringLen(text.data(), (UINT)text.size());
+    if (!text.Length() && !details) return nullptr;
+    if (details) text.Append(L"\r\n<Details>\r\n").Append(details).Append(L"\r\n</Details>");
+    if (text.Failed()) return nullptr;
+    return SysAllocStringLen(text.Text(), (UINT)text.Length());
 }
 
 // ---------------------------------------------------------------------------

@@ -3,8 +3,9 @@
 // limits.
 #include "number/number.h"
 
-#include <charconv>
+#include <clocale>
 #include <cstdlib>
+#include <cstring>
 
 #include "lang/inat.h"
 
@@ -79,6 +80,34 @@ void Canonicalise(const VOCHAR *text, bool localeAware, CanonicalNumber &n)
         ++p;
     }
     n.end = p;
+}
+
+// The value of a canonical text. strtod reads the decimal point of the C
+// library's current locale (the process may have set any), so the "." goes
+// in as that point; the text ends before a second ".", where reading would
+// stop anyway. At 63 characters a value can neither overflow nor underflow
+// a double.
+double CanonicalToDouble(const CanonicalNumber &n)
+{
+    const int kPointChars = 4;
+    const char *point = localeconv()->decimal_point;
+    size_t pointLength = point ? strlen(point) : 0;
+    if (pointLength == 0 || pointLength > kPointChars) point = ".", pointLength = 1;
+    char text[kCanonicalChars + kPointChars];
+    size_t length = 0;
+    bool pointSeen = false;
+    for (int i = 0; i < n.length; ++i) {
+        if (n.text[i] != '.') {
+            text[length++] = n.text[i];
+            continue;
+        }
+        if (pointSeen) break;
+        pointSeen = true;
+        memcpy(text + length, point, pointLength);
+        length += pointLength;
+    }
+    text[length] = 0;
+    return strtod(text, nullptr);
 }
 
 void StoreEnd(const VOCHAR **end, const VOCHAR *position)
@@ -190,12 +219,7 @@ double VoTextToDoubleToken(const VOCHAR *text, const VOCHAR **end, int localeAwa
     CanonicalNumber n;
     Canonicalise(text, localeAware != 0, n);
     StoreEnd(end, n.end);
-    // from_chars reads as strtod does in the "C" locale, whatever locale the
-    // process has set; the canonical text always uses ".". At 63 characters
-    // it can neither overflow nor underflow a double.
-    double value = 0;
-    if (std::from_chars(n.text, n.text + n.length, value).ec != std::errc()) value = 0;
-    return value;
+    return CanonicalToDouble(n);
 }
 
 uint32_t VoTextToDWordTokenEx(const VOCHAR *text, uint32_t def, uint32_t minimum,
