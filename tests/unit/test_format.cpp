@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/format.h"
+#include "text_buffer.h"
 
 namespace {
 
@@ -303,4 +304,32 @@ TEST_F(Tokens, BoundedFormattingCutsAtTheBuffer)
     EXPECT_EQ(VoPrintFN(out, 0, VOTEXT("abc")), 0);
     EXPECT_EQ(VoPrintFN(out, 12, VOTEXT("$(Unknown) x")), 11);
     EXPECT_EQ(Narrow(out), "$(Unknown) ");
+}
+
+// The growing heap text the stub builds its command line and messages in:
+// appends across growth, room for a formatter, and clearing.
+TEST(TextBuffer, GrowsKeepsItsTextAndTakesFormattedParts)
+{
+    CVoTextBuffer text;
+    EXPECT_EQ(text.Length(), 0u);
+    EXPECT_EQ(text.Text()[0], 0);
+    EXPECT_EQ(text.Data(), nullptr);
+    std::basic_string<VOCHAR> expected;
+    for (int i = 0; i < 200; ++i) {
+        text.Append(VOTEXT("part "));
+        expected += VOTEXT("part ");
+    }
+    text.Append(VOTEXT("xyz"), 2);
+    expected += VOTEXT("xy");
+    EXPECT_EQ(std::basic_string<VOCHAR>(text.Text()), expected);
+    EXPECT_EQ(text.Length(), expected.size());
+    VOCHAR *room = text.Reserve(32);
+    ASSERT_NE(room, nullptr);
+    int written = VoPrintFN(room, 32, VOTEXT("=%d"), 42);
+    text.Commit((size_t)written);
+    EXPECT_EQ(std::basic_string<VOCHAR>(text.Text()), expected + VOTEXT("=42"));
+    EXPECT_FALSE(text.Failed());
+    text.Clear();
+    EXPECT_EQ(text.Length(), 0u);
+    EXPECT_EQ(text.Text()[0], 0);
 }
