@@ -116,8 +116,9 @@ void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<
     std::vector<VoText> paths;
     for (size_t i = 1; i < args.size(); ++i) paths.push_back(FullPath(args[i]));
     archive.SetProgress(nullptr);
-    progress.SetPlan(PlanAdd(archive, paths, o.flags), 0);
-    // With --folder the engine takes files only: folders are not planned.
+    // The workers start first, so that they deflate while the sizes are
+    // summed. With --folder the engine takes files only: folders are not
+    // planned.
     CParallelDeflate parallel(archive, o.threads, o.method);
     for (const VoText &path : paths) {
         bool folder = (VoPathGetAttributes(path.c_str()) & VO_ATTR_DIRECTORY) != 0;
@@ -125,6 +126,7 @@ void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<
         else if (!folder) parallel.Plan(path, o.flags & ~ARC_ADD_RECURSE, o.level);
     }
     parallel.Start();
+    progress.SetPlan(PlanAdd(archive, paths, o.flags), 0);
     archive.SetProgress(&progress);
     for (size_t i = 0; i < paths.size(); ++i) AddOnePath(archive, progress, paths[i], args[i + 1], o);
     if (o.hasComment) archive.AddVolumeComment(o.comment.c_str());
