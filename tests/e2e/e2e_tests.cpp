@@ -12,9 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "e2e_files.h"
 #include "ui_driver.h"
 
 namespace {
+
+using namespace e2efiles;
 
 const DWORD kRunLimitMs = 60000;
 const DWORD kPackLimitMs = 180000;
@@ -44,83 +47,21 @@ std::wstring WindowsPath(const char *unixPath)
     return path;
 }
 
-std::wstring Join(const std::wstring &folder, const std::wstring &name) { return folder + L"\\" + name; }
-
-std::wstring TempFolder()
-{
-    wchar_t temp[MAX_PATH] = L"";
-    GetTempPathW(MAX_PATH, temp);
-    return temp;  // ends in a backslash
-}
-
 std::wstring ShortPath(const std::wstring &path)
 {
     wchar_t out[MAX_PATH] = L"";
     return GetShortPathNameW(path.c_str(), out, MAX_PATH) ? out : path;
 }
 
-bool Exists(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool MakeFolders(const std::wstring &path)
-{
-    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
-    return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
-bool WriteBytes(const std::wstring &path, const std::string &bytes, const FILETIME *lastWrite = nullptr)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = bytes.empty() || (WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
-                                written == bytes.size());
-    if (lastWrite) ok = SetFileTime(file, nullptr, nullptr, lastWrite) && ok;
-    CloseHandle(file);
-    return ok;
-}
-
-// The file's bytes; "<missing>" when it cannot be read.
-std::string ReadBytes(const std::wstring &path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    if (!bytes.empty() && (!ReadFile(file, &bytes[0], (DWORD)bytes.size(), &read, nullptr) || read != bytes.size()))
-        bytes = "<unreadable>";
-    CloseHandle(file);
-    return bytes;
-}
-
-// Every entry under root by relative path; true for folders.
-std::map<std::wstring, bool> ListTree(const std::wstring &root, const std::wstring &prefix = L"")
-{
-    std::map<std::wstring, bool> entries;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(Join(root, L"*").c_str(), &data);
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entries[prefix + name] = folder;
-        if (folder)
-            for (const auto &entry : ListTree(Join(root, name), prefix + name + L"\\")) entries.insert(entry);
-    }
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    return entries;
-}
-
 // Removes path and everything in it, read-only files too (children sort
 // after their folder, so going backwards empties each folder first).
 void RemoveTree(const std::wstring &path)
 {
-    std::map<std::wstring, bool> entries = ListTree(path);
+    std::map<std::wstring, int64_t> entries = ListTree(path);
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         std::wstring child = Join(path, entry->first);
         SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        entry->second ? RemoveDirectoryW(child.c_str()) : DeleteFileW(child.c_str());
+        entry->second < 0 ? RemoveDirectoryW(child.c_str()) : DeleteFileW(child.c_str());
     }
     RemoveDirectoryW(path.c_str());
 }
@@ -342,7 +283,7 @@ TEST_F(StubE2E, QuietRunExtractsEveryFileWithItsBytesAndTimes)
     EXPECT_EQ(Record(), L"") << "a quiet run never starts the installer";
 
     std::wstring dest = Join(m_scratch, L"out\\QuietApp");
-    std::map<std::wstring, bool> extracted = ListTree(dest);
+    std::map<std::wstring, int64_t> extracted = ListTree(dest);
     extracted.erase(L"voxctrl.ach");  // the control archive is a payload entry too
     ASSERT_EQ(extracted, ListTree(source));
     int differing = 0;
@@ -402,10 +343,10 @@ TEST_F(StubE2E, UnicodeQuotesAndBlanksSurviveTheSettingsFile)
     RunResult run = RunPackage(L"/QUIET");
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(ReadBytes(Join(Join(m_scratch, name), L"sub\\note.txt")), "nested\r\n");
-    std::map<std::wstring, bool> top;
+    std::map<std::wstring, int64_t> top;
     for (const auto &entry : ListTree(m_scratch))
         if (entry.first.find(L'\\') == std::wstring::npos) top.insert(entry);
-    EXPECT_EQ(top, (std::map<std::wstring, bool>{{name, true}, {L"pkg dir", true}, {L"src", true}}));
+    EXPECT_EQ(top, (std::map<std::wstring, int64_t>{{name, -1}, {L"pkg dir", -1}, {L"src", -1}}));
 
     run = RunPackage(L"/POST_INSTALL x /RUN " + source);
     EXPECT_EQ(run.exitCode, 0u);
