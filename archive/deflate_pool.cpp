@@ -1,6 +1,7 @@
 // The deflate pool: workers deflate planned files ahead of the engine.
 #include "archive/deflate_pool.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "archive/deflate_stream.h"
@@ -60,10 +61,57 @@ void CArcDeflatePool::Plan(CArchive2 &archive, const VOCHAR *path, uint32_t flag
     archive.EnumerateAddEntry(path, flags, visit, &context);
 }
 
+namespace {
+
+// The most deflate can make of size bytes (as zlib's deflateBound, with a
+// margin).
+uint64_t DeflateBound(uint64_t size)
+{
+    return size + (size >> 12) + (size >> 14) + 64;
+}
+
+}  // namespace
+
 void CArcDeflatePool::Start()
 {
+    for (size_t i = 0; i < m_jobs.size(); ++i)
+        if (m_jobs[i].size >= ARC_POOL_EARLY_BYTES) m_early.push_back(i);
+    std::stable_sort(m_early.begin(), m_early.end(),
+                     [&](size_t a, size_t b) { return m_jobs[a].size > m_jobs[b].size; });
     unsigned count = m_jobs.size() < m_threadCount ? (unsigned)m_jobs.size() : m_threadCount;
     for (unsigned i = 0; i < count; ++i) m_threads.emplace_back(&CArcDeflatePool::Work, this);
+}
+
+bool CArcDeflatePool::AllStarted()
+{
+    while (m_nextJob < m_jobs.size() && (m_jobs[m_nextJob].started || m_jobs[m_nextJob].dropped)) ++m_nextJob;
+    return m_nextJob >= m_jobs.size();
+}
+
+bool CArcDeflatePool::PickJob(size_t *index)
+{
+    if (AllStarted()) return false;
+    // The file the engine waits for comes first.
+    bool headWaits = m_nextJob <= m_cursor;
+    if (!headWaits) {
+        for (size_t candidate : m_early) {
+            Job &job = m_jobs[candidate];
+            if (job.started || job.dropped || candidate <= m_cursor) continue;
+            uint64_t bound = DeflateBound(job.size);
+            if (m_held + m_reserved + bound > m_cap) continue;
+            job.started = true;
+            job.reserved = bound;
+            m_reserved += bound;
+            *index = candidate;
+            return true;
+        }
+    }
+    // The next file in turn starts while the waiting bytes are under the
+    // cap, or when the engine waits for exactly that file.
+    if (!headWaits && m_held + m_reserved >= m_cap) return false;
+    m_jobs[m_nextJob].started = true;
+    *index = m_nextJob++;
+    return true;
 }
 
 void CArcDeflatePool::Work()
@@ -72,14 +120,12 @@ void CArcDeflatePool::Work()
         size_t index;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            // A new file starts only while the waiting bytes are under the
-            // cap, or when the engine waits for exactly that file.
-            m_changed.wait(lock, [&] {
-                return m_stopping || m_nextJob >= m_jobs.size() || m_held < m_cap || m_nextJob <= m_cursor;
-            });
-            if (m_stopping || m_nextJob >= m_jobs.size()) return;
-            index = m_nextJob++;
-            if (m_jobs[index].dropped) continue;
+            for (;;) {
+                if (m_stopping) return;
+                if (PickJob(&index)) break;
+                if (AllStarted()) return;
+                m_changed.wait(lock);
+            }
         }
         DeflateJob(index);
     }
@@ -108,7 +154,9 @@ void CArcDeflatePool::DeflateJob(size_t index)
 
 bool CArcDeflatePool::HasRoom(size_t index, uint32_t size) const
 {
-    if (m_held + size <= m_cap) return true;
+    // A file started early has its whole output's room reserved.
+    if (m_jobs[index].reserved) return true;
+    if (m_held + m_reserved + size <= m_cap) return true;
     // The file the engine waits for is never held back by the others.
     return index == m_cursor && m_jobs[index].held + size <= ARC_POOL_HEAD_BYTES;
 }
@@ -132,10 +180,18 @@ bool CArcDeflatePool::Deliver(size_t index, const uint8_t *bytes, uint32_t size,
     piece->consumed = consumed;
     job.pieces.push_back(std::move(piece));
     job.held += size;
-    m_held += size;
+    if (!job.reserved) m_held += size;
     lock.unlock();
     m_changed.notify_all();
     return true;
+}
+
+// Gives back the room a file started early had reserved, once the engine
+// is past it. Called with the lock held.
+void CArcDeflatePool::Release(Job &job)
+{
+    m_reserved -= job.reserved;
+    job.reserved = 0;
 }
 
 // Frees a job's pieces and tells its worker to stop. Called with the lock
@@ -146,8 +202,9 @@ void CArcDeflatePool::Drop(size_t index)
     job.dropped = true;
     for (std::unique_ptr<Piece> &piece : job.pieces) m_free.push_back(std::move(piece));
     job.pieces.clear();
-    m_held -= job.held;
+    if (!job.reserved) m_held -= job.held;
     job.held = 0;
+    Release(job);
 }
 
 HRESULT CArcDeflatePool::BeginFile(const VOCHAR *path, uint32_t level, uint64_t size)
@@ -188,7 +245,7 @@ HRESULT CArcDeflatePool::NextPiece(const uint8_t **bytes, uint32_t *size, uint32
         m_handed = std::move(job.pieces.front());
         job.pieces.pop_front();
         job.held -= m_handed->bytes.size();
-        m_held -= m_handed->bytes.size();
+        if (!job.reserved) m_held -= m_handed->bytes.size();
         *bytes = m_handed->bytes.data();
         *size = (uint32_t)m_handed->bytes.size();
         *consumed = m_handed->consumed;
@@ -199,6 +256,7 @@ HRESULT CArcDeflatePool::NextPiece(const uint8_t **bytes, uint32_t *size, uint32
     // The file is complete, or its worker failed.
     *contentCrc = job.contentCrc;
     HRESULT hr = job.hr;
+    Release(job);
     m_cursor = m_current + 1;
     m_current = SIZE_MAX;
     lock.unlock();

@@ -9,6 +9,11 @@
 // further ARC_POOL_HEAD_BYTES, so the pool never stalls). Each worker also
 // holds its read and deflate buffers, under 1 MiB.
 //
+// Files of ARC_POOL_EARLY_BYTES and more start first, largest first, when
+// their whole output fits in what the cap leaves (that room is reserved for
+// them, so they never wait): a large file late in the order would otherwise
+// keep one worker busy alone at the end.
+//
 //   CArcDeflatePool pool(threads, cap);
 //   pool.Plan(archive, path, flags, level);   // for each path to add
 //   pool.Start();
@@ -31,6 +36,8 @@
 #define ARC_POOL_DEFAULT_CAP_MIB 64
 // What the file being written may hold beyond the cap.
 #define ARC_POOL_HEAD_BYTES (8u << 20)
+// Files this large may start ahead of their turn.
+#define ARC_POOL_EARLY_BYTES (1u << 20)
 
 class CArcDeflatePool : public IArcCompressedSupplier {
 public:
@@ -62,15 +69,22 @@ private:
         uint32_t level = 0;
         std::deque<std::unique_ptr<Piece>> pieces;
         uint64_t held = 0;  // bytes in pieces
+        bool started = false;
         bool done = false;
         bool dropped = false;  // skipped by the engine: the worker stops
+        uint64_t reserved = 0;  // room reserved for a file started early
         HRESULT hr = S_OK;
         uint32_t contentCrc = 0;
     };
     class WorkerSink;
 
     void Work();
+    // Chooses the next file for a worker (with the lock held); false when
+    // none may start now.
+    bool PickJob(size_t *index);
+    bool AllStarted();
     void DeflateJob(size_t index);
+    void Release(Job &job);
     // Worker side: waits for room, then queues one piece of a job; false
     // when the job was dropped or the pool stops.
     bool Deliver(size_t index, const uint8_t *bytes, uint32_t size, uint32_t consumed);
@@ -87,7 +101,9 @@ private:
     size_t m_nextJob = 0;   // the next job a worker starts
     size_t m_cursor = 0;    // the first job the engine has not finished
     size_t m_current = SIZE_MAX;  // the job the engine is reading
-    uint64_t m_held = 0;    // bytes in all pieces
+    uint64_t m_held = 0;      // bytes in the pieces of files started in turn
+    uint64_t m_reserved = 0;  // room reserved for files started early
+    std::vector<size_t> m_early;  // large files, largest first
     bool m_stopping = false;
     size_t m_supplied = 0;
     std::unique_ptr<Piece> m_handed;  // the piece the engine holds

@@ -48,33 +48,53 @@ python3 "$ROOT/bench/make_corpus.py" "$work/corpus" "$megabytes" >&2
 cd "$work"
 
 # One row per measurement: kind|name|seconds|bytes|peak KiB. The first row
-# of each kind is voxpack's, the one the ratios refer to. A command runs
-# RUNS times (its output removed before each run): the median time and the
-# highest peak are kept.
+# of each kind is voxpack's, the one the ratios refer to.
+#
+# Commands are queued (queue KIND NAME OUTPUT COMMAND...) and run by
+# run_queue RUNS in rounds, each command once per round, so that a drift of
+# the machine (page cache, write-back) falls on all of them alike. Each run
+# starts with its output removed; the median time and the highest peak are
+# kept.
 runs=${BENCH_RUNS:-3}
 rows=()
-measure_runs() {
-  local count=$1 kind=$2 name=$3 output=$4
-  shift 4
-  echo "bench: $name" >&2
-  local times=() peak=0 i seconds kb bytes="-"
-  for ((i = 0; i < count; i++)); do
-    [ -n "$output" ] && rm -rf "$output"
-    sync
-    /usr/bin/time -f "%e %M" -o "$work/t" "$@" >/dev/null 2>"$work/err" || {
-      cat "$work/err" >&2
-      echo "bench: '$name' failed" >&2
-      exit 1
-    }
-    read -r seconds kb <"$work/t"
-    times+=("$seconds")
-    [ "$kb" -gt "$peak" ] && peak=$kb
-  done
-  seconds=$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((count + 1) / 2))p")
-  [ -n "$output" ] && bytes=$(du -sb "$output" | cut -f1)
-  rows+=("$kind|$name|$seconds|$bytes|$peak")
+queued=0
+queue() {
+  local kind=$1 name=$2 output=$3
+  shift 3
+  q_kind[queued]=$kind q_name[queued]=$name q_out[queued]=$output
+  declare -ga "q_cmd_$queued=()"
+  local -n command="q_cmd_$queued"
+  command=("$@")
+  queued=$((queued + 1))
 }
-measure() { measure_runs "$runs" "$@"; }
+run_queue() {
+  local count=$1 round i seconds kb
+  local -a times peaks
+  for ((round = 1; round <= count; round++)); do
+    for ((i = 0; i < queued; i++)); do
+      local -n command="q_cmd_$i"
+      echo "bench: ${q_name[i]} ($round/$count)" >&2
+      [ -n "${q_out[i]}" ] && rm -rf "${q_out[i]}"
+      sync
+      /usr/bin/time -f "%e %M" -o "$work/t" "${command[@]}" >/dev/null 2>"$work/err" || {
+        cat "$work/err" >&2
+        echo "bench: '${q_name[i]}' failed" >&2
+        exit 1
+      }
+      read -r seconds kb <"$work/t"
+      times[i]+="$seconds "
+      [ "$kb" -gt "${peaks[i]:-0}" ] && peaks[i]=$kb
+      unset -n command
+    done
+  done
+  for ((i = 0; i < queued; i++)); do
+    seconds=$(printf '%s\n' ${times[i]} | sort -n | sed -n "$(((count + 1) / 2))p")
+    local bytes="-"
+    [ -n "${q_out[i]}" ] && bytes=$(du -sb "${q_out[i]}" | cut -f1)
+    rows+=("${q_kind[i]}|${q_name[i]}|$seconds|$bytes|${peaks[i]}")
+  done
+  queued=0
+}
 
 # same_tree EXPECTED ACTUAL WHAT: the package's own control archive
 # (voxctrl.ach) lands beside the payload and is not compared.
@@ -83,29 +103,32 @@ same_tree() {
 }
 
 # Archivers.
-measure create "voxpack create -j $threads (deflate 6)" out.ach "$voxpack" create out.ach corpus -j "$threads"
-measure create "voxpack create -j 1" out1.ach "$voxpack" create out1.ach corpus -j 1
-cmp -s out.ach out1.ach || echo "bench: note: -j $threads and -j 1 differ (folder entries carry the time of the add)" >&2
-measure create "zip -6 -r" out.zip zip -q -6 -r out.zip corpus
-measure create "7z a -tzip -mx=5" out7.zip 7z a -tzip -mx=5 out7.zip corpus
-measure create "tar + pigz -6 ($threads threads)" out.tgz sh -c "tar cf - corpus | pigz -6 -p $threads >out.tgz"
-measure create "tar + gzip -6" out1.tgz sh -c "tar cf - corpus | gzip -6 >out1.tgz"
+queue create "voxpack create -j $threads (deflate 6)" out.ach "$voxpack" create out.ach corpus -j "$threads"
+queue create "voxpack create -j 1" out1.ach "$voxpack" create out1.ach corpus -j 1
+queue create "zip -6 -r" out.zip zip -q -6 -r out.zip corpus
+queue create "7z a -tzip -mx=5" out7.zip 7z a -tzip -mx=5 out7.zip corpus
+queue create "tar + pigz -6 ($threads threads)" out.tgz sh -c "tar cf - corpus | pigz -6 -p $threads >out.tgz"
+queue create "tar + gzip -6" out1.tgz sh -c "tar cf - corpus | gzip -6 >out1.tgz"
+run_queue "$runs"
 
-measure extract "voxpack extract" x1 "$voxpack" extract out.ach -o x1
-measure extract "unzip" x2 unzip -q out.zip -d x2
-measure extract "7z x (7z's zip)" x3 7z x -ox3 out7.zip
-measure extract "pigz -dc + tar x" x4 sh -c "mkdir x4 && pigz -dc out.tgz | tar xf - -C x4"
+queue extract "voxpack extract" x1 "$voxpack" extract out.ach -o x1
+queue extract "unzip" x2 unzip -q out.zip -d x2
+queue extract "7z x (7z's zip)" x3 7z x -ox3 out7.zip
+queue extract "pigz -dc + tar x" x4 sh -c "mkdir x4 && pigz -dc out.tgz | tar xf - -C x4"
+run_queue "$runs"
 same_tree corpus x1/corpus "voxpack's extraction"
 rm -rf x2 x3 x4
 
-measure test "voxpack test" "" "$voxpack" test out.ach
-measure test "unzip -t" "" unzip -tq out.zip
-measure test "7z t (7z's zip)" "" 7z t out7.zip
+queue test "voxpack test" "" "$voxpack" test out.ach
+queue test "unzip -t" "" unzip -tq out.zip
+queue test "7z t (7z's zip)" "" 7z t out7.zip
+run_queue "$runs"
 
 # Extraction memory does not grow with the archive.
 for mb in 10 "$large"; do
   python3 "$ROOT/bench/make_big_archive.py" "big$mb.ach" "$mb"
-  measure_runs 1 memory "voxpack extract, $mb MiB archive" "" "$voxpack" extract "big$mb.ach" -o "xb$mb"
+  queue memory "voxpack extract, $mb MiB archive" "" "$voxpack" extract "big$mb.ach" -o "xb$mb"
+  run_queue 1
   rm -rf "xb$mb" "big$mb.ach"
 done
 
@@ -129,11 +152,13 @@ Section
   File /r "payload/*"
 SectionEnd
 EOF
-  measure package "voxpack package -j $threads" vox.exe "$voxpack" package payload -o vox.exe --stub "$stub" \
+  queue package "voxpack package -j $threads" vox.exe "$voxpack" package payload -o vox.exe --stub "$stub" \
     --default-target 'C:\bench\vox' -j "$threads"
-  measure package "makensis (zlib)" nsis.exe makensis -V1 bench.nsi
-  measure install "package /QUIET under Wine" "$drive/bench/vox" "$win32/wine-run" vox.exe /QUIET
-  measure install "NSIS /S under Wine" "$drive/bench/nsis" "$win32/wine-run" nsis.exe /S
+  queue package "makensis (zlib)" nsis.exe makensis -V1 bench.nsi
+  run_queue "$runs"
+  queue install "package /QUIET under Wine" "$drive/bench/vox" "$win32/wine-run" vox.exe /QUIET
+  queue install "NSIS /S under Wine" "$drive/bench/nsis" "$win32/wine-run" nsis.exe /S
+  run_queue "$runs"
   same_tree payload "$drive/bench/vox" "the package's install"
   same_tree payload "$drive/bench/nsis" "the NSIS install"
   rm -rf "$drive/bench"
@@ -145,7 +170,8 @@ EOF
     head -c $((mb << 19)) /dev/urandom >big/random.bin
     yes "voxkit bench line: the same words again" | head -c $((mb << 19)) >big/text.txt || true
     "$voxpack" package big -o "big$mb.exe" --stub "$stub" --default-target 'C:\bench\big' -j "$threads" >/dev/null
-    measure_runs 1 wine-memory "package /QUIET under Wine, $mb MiB package" "" "$win32/wine-run" "big$mb.exe" /QUIET
+    queue wine-memory "package /QUIET under Wine, $mb MiB package" "" "$win32/wine-run" "big$mb.exe" /QUIET
+    run_queue 1
     rm -rf "$drive/bench" big "big$mb.exe"
   done
 fi
