@@ -124,6 +124,23 @@ queue test "unzip -t" "" unzip -tq out.zip
 queue test "7z t (7z's zip)" "" 7z t out7.zip
 run_queue "$runs"
 
+# Listing a large directory: 100,000 one-line files in 100 folders.
+python3 - <<'PY'
+import os
+for d in range(100):
+    os.makedirs(f"many/dir{d:03d}")
+    for f in range(1000):
+        with open(f"many/dir{d:03d}/file{f:04d}.txt", "w") as out:
+            out.write(f"{d} {f}\n")
+PY
+"$voxpack" create many.ach many -j "$threads" >/dev/null
+zip -q -r many.zip many
+queue list "voxpack list, 100,000 files" "" "$voxpack" list many.ach
+queue list "unzip -l" "" unzip -l many.zip
+queue list "7z l" "" 7z l many.zip
+run_queue "$runs"
+rm -rf many many.ach many.zip
+
 # Extraction memory does not grow with the archive.
 for mb in 10 "$large"; do
   python3 "$ROOT/bench/make_big_archive.py" "big$mb.ach" "$mb"
