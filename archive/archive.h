@@ -225,7 +225,7 @@ protected:
     HRESULT CheckVolumes(const char *operation);
     HRESULT ReadyToExtract(HRESULT space);
     bool RefuseUnsafeName(const ArcDirectoryEntry *entry);
-    bool MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target, bool *foldersExist,
+    bool MakeTargetPath(const VOCHAR *dest, const ArcDirectoryEntry *entry, VOCHAR *target, bool *foldersExist,
                         uint32_t *attributes);
     void RememberCheckedFolder(const VOCHAR *folder);
     int RunLength(const int *count) const;

@@ -154,11 +154,10 @@ HRESULT CArchive2::ExtractEntry(int first, const int *count, const VOCHAR *dest,
 
 HRESULT CArchive2::ExtractDirectoryEntry(const ArcDirectoryEntry *entry, const VOCHAR *dest)
 {
-    if (RefuseUnsafeName(entry)) return S_FALSE;
     VOCHAR path[ARC_TEXT_UNITS * 2];
-    bool foldersExist = false;
-    uint32_t attributes = VO_INVALID_ATTRIBUTES;
-    if (!MakeTargetPath(dest, entry->name, path, &foldersExist, &attributes)) return S_FALSE;
+    bool foldersExist;
+    uint32_t attributes;
+    if (!MakeTargetPath(dest, entry, path, &foldersExist, &attributes)) return S_FALSE;
     bool made = attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY);
     // With every folder above it there, only this one is to be made.
     if (!made && foldersExist) made = VoPathCreateFolder(path) || VoPathIsFolder(path);
@@ -191,11 +190,16 @@ void CArchive2::RememberCheckedFolder(const VOCHAR *folder)
 }
 
 // dest + separator + the entry name in the file system's form (or only its
-// last part without paths). Refuses a target that would pass through a
-// symbolic link or junction below dest.
-bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *target, bool *foldersExist,
-                               uint32_t *attributes)
+// last part without paths). Refuses an unsafe name, and a target that would
+// pass through a symbolic link or junction below dest. On success
+// foldersExist and attributes tell what the link check found.
+bool CArchive2::MakeTargetPath(const VOCHAR *dest, const ArcDirectoryEntry *entry, VOCHAR *target,
+                               bool *foldersExist, uint32_t *attributes)
 {
+    *foldersExist = false;
+    *attributes = VO_INVALID_ATTRIBUTES;
+    if (RefuseUnsafeName(entry)) return false;
+    const VOCHAR *name = entry->name;
     const VOCHAR *relative = (m_extractFlags & ARC_EXTRACT_NOPATHS) ? ArcEntryLastPart(name) : name;
     if (!ArcComposeTargetPath(dest, relative, target, ARC_TEXT_UNITS)) {
         ReportError(ARC_ERR_BUFFER, "ExtractCentralDirectoryFile", name);
@@ -219,11 +223,10 @@ bool CArchive2::MakeTargetPath(const VOCHAR *dest, const VOCHAR *name, VOCHAR *t
 
 HRESULT CArchive2::ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, const VOCHAR *dest)
 {
-    if (RefuseUnsafeName(entry)) return S_FALSE;
     VOCHAR target[ARC_TEXT_UNITS * 2];
-    bool foldersExist = false;
-    uint32_t attributes = VO_INVALID_ATTRIBUTES;
-    if (!MakeTargetPath(dest, entry->name, target, &foldersExist, &attributes)) return S_FALSE;
+    bool foldersExist;
+    uint32_t attributes;
+    if (!MakeTargetPath(dest, entry, target, &foldersExist, &attributes)) return S_FALSE;
 
     bool exists = VoIsFileAttributes(attributes) != 0;
     if (!(m_extractFlags & ARC_EXTRACT_OVERWRITE) && exists && m_progress) {
