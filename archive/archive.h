@@ -207,7 +207,7 @@ protected:
                                          const VOCHAR *target);
     HRESULT ExtractInternalZipCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry,
                                           const VOCHAR *target);
-    HRESULT FinishTarget(HVOFILE target, const VOCHAR *path, const ArcDirectoryEntry *entry,
+    HRESULT FinishTarget(HVOFILE target, const ArcDirectoryEntry *entry,
                          uint32_t dataCrc, uint32_t contentCrc, const char *operation);
     HVOFILE FindVolumeForOffset(uint64_t *offset, int *volume);
     HRESULT OpenDataSource(const ArcDirectoryEntry *entry, struct ArcDataSource &source, const char *operation);

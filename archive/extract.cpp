@@ -408,7 +408,7 @@ HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const Arc
         VoFileClose(out);
         return result;
     }
-    return FinishTarget(out, target, entry, dataCrc, contentCrc, operation);
+    return FinishTarget(out, entry, dataCrc, contentCrc, operation);
 }
 
 namespace {
@@ -497,18 +497,20 @@ HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const Ar
         VoFileClose(out);
         return result;
     }
-    return FinishTarget(out, target, entry, dataCrc, contentCrc, operation);
+    return FinishTarget(out, entry, dataCrc, contentCrc, operation);
 }
 
 // Gives a fully written target the entry's times and attributes, then
 // compares both CRC values.
-HRESULT CArchive2::FinishTarget(HVOFILE target, const VOCHAR *path, const ArcDirectoryEntry *entry,
+HRESULT CArchive2::FinishTarget(HVOFILE target, const ArcDirectoryEntry *entry,
                                 uint32_t dataCrc, uint32_t contentCrc, const char *operation)
 {
     const ArcDirectoryRecord &r = entry->record;
     VoFileSetTimes(target, &r.fileTime, &r.fileTime, &r.fileTime);
+    // Through the open handle: setting them by name would open the file
+    // again, three more system round trips a file (Wine: server calls).
+    VoFileSetAttributes(target, r.attributes ? r.attributes : VO_ATTR_NORMAL);
     VoFileClose(target);
-    VoPathSetAttributes(path, r.attributes ? r.attributes : VO_ATTR_NORMAL);
     if (contentCrc != r.contentCrc || dataCrc != r.dataCrc) {
         ReportError(ARC_ERR_CRC, operation, entry->name);
         return VO_E_BADDATA;

@@ -44,6 +44,19 @@ finish() {
   rm -rf "$work"
 }
 trap finish EXIT
+mkdir "$work/trash"
+# Outputs are moved aside, not deleted, until the run ends: for a while
+# after a large tree is deleted the file system is slower at creating
+# files, and that cost would fall on whichever command came next.
+discarded=0
+discard() {
+  local path
+  for path in "$@"; do
+    [ -e "$path" ] || continue
+    discarded=$((discarded + 1))
+    mv "$path" "$work/trash/$discarded"
+  done
+}
 python3 "$ROOT/bench/make_corpus.py" "$work/corpus" "$megabytes" >&2
 cd "$work"
 
@@ -53,8 +66,8 @@ cd "$work"
 # Commands are queued (queue KIND NAME OUTPUT COMMAND...) and run by
 # run_queue RUNS in rounds, each command once per round, so that a drift of
 # the machine (page cache, write-back) falls on all of them alike. Each run
-# starts with its output removed; the median time and the highest peak are
-# kept.
+# starts with its output moved aside; the median time and the highest peak
+# are kept.
 runs=${BENCH_RUNS:-3}
 rows=()
 queued=0
@@ -74,7 +87,7 @@ run_queue() {
     for ((i = 0; i < queued; i++)); do
       local -n command="q_cmd_$i"
       echo "bench: ${q_name[i]} ($round/$count)" >&2
-      [ -n "${q_out[i]}" ] && rm -rf "${q_out[i]}"
+      [ -n "${q_out[i]}" ] && discard "${q_out[i]}"
       sync
       /usr/bin/time -f "%e %M" -o "$work/t" "${command[@]}" >/dev/null 2>"$work/err" || {
         cat "$work/err" >&2
@@ -117,7 +130,7 @@ queue extract "7z x (7z's zip)" x3 7z x -ox3 out7.zip
 queue extract "pigz -dc + tar x" x4 sh -c "mkdir x4 && pigz -dc out.tgz | tar xf - -C x4"
 run_queue "$runs"
 same_tree corpus x1/corpus "voxpack's extraction"
-rm -rf x2 x3 x4
+discard x2 x3 x4
 
 queue test "voxpack test" "" "$voxpack" test out.ach
 queue test "unzip -t" "" unzip -tq out.zip
@@ -139,14 +152,14 @@ queue list "voxpack list, 100,000 files" "" "$voxpack" list many.ach
 queue list "unzip -l" "" unzip -l many.zip
 queue list "7z l" "" 7z l many.zip
 run_queue "$runs"
-rm -rf many many.ach many.zip
+discard many many.ach many.zip
 
 # Extraction memory does not grow with the archive.
 for mb in 10 "$large"; do
   python3 "$ROOT/bench/make_big_archive.py" "big$mb.ach" "$mb"
   queue memory "voxpack extract, $mb MiB archive" "" "$voxpack" extract "big$mb.ach" -o "xb$mb"
   run_queue 1
-  rm -rf "xb$mb" "big$mb.ach"
+  discard "xb$mb" "big$mb.ach"
 done
 
 if [ "$with_wine" = 1 ]; then
@@ -178,18 +191,18 @@ EOF
   run_queue "$runs"
   same_tree payload "$drive/bench/vox" "the package's install"
   same_tree payload "$drive/bench/nsis" "the NSIS install"
-  rm -rf "$drive/bench"
+  discard "$drive/bench"
 
   # Installation memory does not grow with the package.
   for mb in 10 "$large"; do
-    rm -rf big && mkdir big
+    discard big && mkdir big
     cp "$win32/examples/setup.exe" big/
     head -c $((mb << 19)) /dev/urandom >big/random.bin
     yes "voxkit bench line: the same words again" | head -c $((mb << 19)) >big/text.txt || true
     "$voxpack" package big -o "big$mb.exe" --stub "$stub" --default-target 'C:\bench\big' -j "$threads" >/dev/null
     queue wine-memory "package /QUIET under Wine, $mb MiB package" "" "$win32/wine-run" "big$mb.exe" /QUIET
     run_queue 1
-    rm -rf "$drive/bench" big "big$mb.exe"
+    discard "$drive/bench" big "big$mb.exe"
   done
 fi
 

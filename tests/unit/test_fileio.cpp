@@ -300,6 +300,32 @@ TEST(FileIoAttributes, ReadOnlyKeepsItsMeaning)
     EXPECT_TRUE(VoPathDeleteFile(path.c_str()));
 }
 
+// Through an open handle, as extraction finishes a file: the handle stays
+// writable, and the attributes are those the path form would give.
+TEST(FileIoAttributes, SetThroughAnOpenHandle)
+{
+    ScratchFolder scratch;
+    VoString path = scratch.Path("handle.txt");
+    HVOFILE file = VoFileOpen(path.c_str(), VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(VoFileWrite(file, "one", 3));
+    EXPECT_TRUE(VoFileSetAttributes(file, VO_ATTR_READONLY | VO_ATTR_ARCHIVE));
+    EXPECT_TRUE(VoFileWrite(file, "two", 3));
+    VoFileClose(file);
+    EXPECT_EQ(ReadFile(path), "onetwo");
+    EXPECT_NE(VoPathGetAttributes(path.c_str()) & VO_ATTR_READONLY, 0u);
+    EXPECT_FALSE(VoPathDeleteFile(path.c_str()));
+
+    ASSERT_TRUE(VoPathSetAttributes(path.c_str(), 0));
+    file = VoFileOpen(path.c_str(), VO_ACCESS_WRITE, VO_SHARE_NONE, VO_OPEN_EXISTING);
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(VoFileSetAttributes(file, VO_ATTR_NORMAL));
+    VoFileClose(file);
+    EXPECT_EQ(VoPathGetAttributes(path.c_str()) & VO_ATTR_READONLY, 0u);
+    EXPECT_TRUE(VoPathDeleteFile(path.c_str()));
+    EXPECT_FALSE(VoFileSetAttributes(nullptr, VO_ATTR_NORMAL));
+}
+
 // ---------------------------------------------------------------------------
 // Folders, renames, copies and listings.
 

@@ -86,6 +86,9 @@ bool VoFileFlush(HVOFILE file);
 bool VoFileGetTimes(HVOFILE file, VOFILETIME *creation, VOFILETIME *access, VOFILETIME *write);
 bool VoFileSetTimes(HVOFILE file, const VOFILETIME *creation, const VOFILETIME *access,
                     const VOFILETIME *write);
+// The attributes VoPathSetAttributes would set, through a handle opened for
+// writing: no second open by name. The handle stays writable.
+bool VoFileSetAttributes(HVOFILE file, uint32_t attributes);
 
 // Attributes of a path, VO_INVALID_ATTRIBUTES when it cannot be read.
 uint32_t VoPathGetAttributes(const VOCHAR *path);

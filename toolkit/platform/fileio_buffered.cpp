@@ -231,3 +231,8 @@ bool VoFileSetTimes(HVOFILE file, const VOFILETIME *creation, const VOFILETIME *
 {
     return VoRawFileSetTimes(file ? file->raw : nullptr, creation, access, write);
 }
+
+bool VoFileSetAttributes(HVOFILE file, uint32_t attributes)
+{
+    return VoRawFileSetAttributes(file ? file->raw : nullptr, attributes);
+}

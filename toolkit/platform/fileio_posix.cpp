@@ -175,6 +175,15 @@ struct timespec FromFileTime(VOFILETIME time)
 }
 
 // The two-entry array futimens and utimensat take; a null time is left alone.
+// The mode that gives a file or folder the read-only attribute, or takes it
+// away: read-only means the owner may not write.
+mode_t ModeWithAttributes(mode_t mode, uint32_t attributes)
+{
+    mode &= 07777;
+    if (attributes & VO_ATTR_READONLY) return mode & (mode_t)~(S_IWUSR | S_IWGRP | S_IWOTH);
+    return mode | S_IWUSR;
+}
+
 void MakeTimes(const VOFILETIME *access, const VOFILETIME *write, struct timespec times[2])
 {
     times[0].tv_sec = times[1].tv_sec = 0;
@@ -453,6 +462,21 @@ bool VoRawFileSetTimes(HVORAWFILE file, const VOFILETIME *creation, const VOFILE
     return true;
 }
 
+bool VoRawFileSetAttributes(HVORAWFILE file, uint32_t attributes)
+{
+    struct stat st;
+    if (!file || fstat(file->fd, &st) != 0) {
+        SetError(file ? FromErrno(errno) : kErrInvalidHandle);
+        return false;
+    }
+    mode_t mode = ModeWithAttributes(st.st_mode, attributes);
+    if (mode != (st.st_mode & 07777) && fchmod(file->fd, mode) != 0) {
+        SetError(FromErrno(errno));
+        return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Paths.
 
@@ -481,11 +505,7 @@ bool VoPathSetAttributes(const VOCHAR *path, uint32_t attributes)
         SetError(kErrAccessDenied);  // a link's own mode cannot be set
         return false;
     }
-    mode_t mode = st.st_mode & 07777;
-    if (attributes & VO_ATTR_READONLY)
-        mode &= (mode_t)~(S_IWUSR | S_IWGRP | S_IWOTH);
-    else
-        mode |= S_IWUSR;
+    mode_t mode = ModeWithAttributes(st.st_mode, attributes);
     if (mode != (st.st_mode & 07777) && fchmodat(AT_FDCWD, native.c_str(), mode, 0) != 0) {
         SetErrorFromErrno(errno, native.c_str());
         return false;

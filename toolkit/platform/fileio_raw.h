@@ -19,3 +19,4 @@ bool VoRawFileFlush(HVORAWFILE file);
 bool VoRawFileGetTimes(HVORAWFILE file, VOFILETIME *creation, VOFILETIME *access, VOFILETIME *write);
 bool VoRawFileSetTimes(HVORAWFILE file, const VOFILETIME *creation, const VOFILETIME *access,
                        const VOFILETIME *write);
+bool VoRawFileSetAttributes(HVORAWFILE file, uint32_t attributes);

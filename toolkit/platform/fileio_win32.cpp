@@ -160,6 +160,16 @@ bool VoRawFileSetTimes(HVORAWFILE file, const VOFILETIME *creation, const VOFILE
                        write ? &w : nullptr) != FALSE;
 }
 
+bool VoRawFileSetAttributes(HVORAWFILE file, uint32_t attributes)
+{
+    // What SetFileAttributesW does after opening the path: zero times are
+    // left alone, and the normal bit keeps zero attributes from meaning "no
+    // change".
+    FILE_BASIC_INFO info = {};
+    info.FileAttributes = attributes | FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(HandleOf(file), FileBasicInfo, &info, sizeof info) != FALSE;
+}
+
 // ---------------------------------------------------------------------------
 // Paths.
 
