@@ -174,7 +174,6 @@ struct timespec FromFileTime(VOFILETIME time)
     return ts;
 }
 
-// The two-entry array futimens and utimensat take; a null time is left alone.
 // The mode that gives a file or folder the read-only attribute, or takes it
 // away: read-only means the owner may not write.
 mode_t ModeWithAttributes(mode_t mode, uint32_t attributes)
@@ -184,6 +183,7 @@ mode_t ModeWithAttributes(mode_t mode, uint32_t attributes)
     return mode | S_IWUSR;
 }
 
+// The two-entry array futimens and utimensat take; a null time is left alone.
 void MakeTimes(const VOFILETIME *access, const VOFILETIME *write, struct timespec times[2])
 {
     times[0].tv_sec = times[1].tv_sec = 0;
