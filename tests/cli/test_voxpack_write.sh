@@ -115,6 +115,10 @@ for j in 1 2 3; do
 done
 check "-j 2 writes the bytes of -j 1" cmp -s "$work/j1.ach" "$work/j2.ach"
 check "-j 3 writes the bytes of -j 1" cmp -s "$work/j1.ach" "$work/j3.ach"
+for j in 1 2; do
+  check "create --folder -j $j" expect_code 0 "$voxpack" create "$work/jf$j.ach" "$work/src/pkg/sub/*.txt" --folder inst -j $j
+done
+check "--folder: -j 2 writes the bytes of -j 1" cmp -s "$work/jf1.ach" "$work/jf2.ach"
 check "-j 0 is refused" expect_code 2 "$voxpack" create "$work/j0.ach" "$work/src/pkg" -j 0
 check "-j 0: the message names -j" grep -q -- "-j takes" "$work/err"
 

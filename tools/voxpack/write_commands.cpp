@@ -74,19 +74,24 @@ std::vector<VoText> ExpandForFolder(CArchive2 &archive, const VoText &path)
     return files;
 }
 
+bool IsExistingFolder(const VoText &path)
+{
+    uint32_t attributes = VoPathGetAttributes(path.c_str());
+    return attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY);
+}
+
 // Adds one path; returns false when it failed (the failure is reported).
 bool AddOnePath(CArchive2 &archive, CConsoleProgress &progress, const VoText &path, const std::string &arg,
                 const AddOptions &o)
 {
     int before = progress.Failures();
     bool withFolder = !o.folder.empty();
-    uint32_t attributes = VoPathGetAttributes(path.c_str());
-    if (withFolder && attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY)) {
+    if (withFolder && IsExistingFolder(path)) {
         progress.ReportFailure(arg + ": --folder takes files and patterns, not folders");
         return false;
     }
     std::vector<VoText> files;
-    if (withFolder && attributes == VO_INVALID_ATTRIBUTES) {
+    if (withFolder && VoPathGetAttributes(path.c_str()) == VO_INVALID_ATTRIBUTES) {
         files = ExpandForFolder(archive, path);
         archive.SetProgress(&progress);
         if (files.empty()) {
@@ -118,12 +123,11 @@ void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<
     archive.SetProgress(nullptr);
     // The workers start first, so that they deflate while the sizes are
     // summed. With --folder the engine takes files only: folders are not
-    // planned.
+    // planned, and a pattern stands for the files it matches.
     CParallelDeflate parallel(archive, o.threads, o.method);
     for (const VoText &path : paths) {
-        bool folder = (VoPathGetAttributes(path.c_str()) & VO_ATTR_DIRECTORY) != 0;
         if (o.folder.empty()) parallel.Plan(path, o.flags, o.level);
-        else if (!folder) parallel.Plan(path, o.flags & ~ARC_ADD_RECURSE, o.level);
+        else if (!IsExistingFolder(path)) parallel.Plan(path, o.flags & ~ARC_ADD_RECURSE, o.level);
     }
     parallel.Start();
     progress.SetPlan(PlanAdd(archive, paths, o.flags), 0);
