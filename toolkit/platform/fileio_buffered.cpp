@@ -18,10 +18,6 @@ namespace {
 
 const uint32_t kBufferBytes = 64 * 1024;
 
-}  // namespace
-
-namespace {
-
 struct Block {
     uint8_t *bytes;   // allocated on first use
     int64_t start;    // file offset of bytes[0]
