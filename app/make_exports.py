@@ -5,17 +5,19 @@ The stub exports the toolkit's functions under their plain names (an alias
 of each C++ symbol), the CArchive2 operations under their C++ names, and
 its own two deletion functions with the standard calling convention.
 
-    make_exports.py --nm NM --cxxfilt CXXFILT --out FILE LIBRARY...
+    make_exports.py --nm NM --cxxfilt CXXFILT --arch i686|x86_64 --out FILE LIBRARY...
+
+The decorations differ by target: i686 symbols carry one extra leading
+underscore and __stdcall names end in @N (the size of the arguments); x86_64
+has one calling convention and decorates neither.
 """
 import argparse
 import re
 import subprocess
 import sys
 
-OWN_EXPORTS = [
-    "Vox_VoDeleteFiles=Vox_VoDeleteFiles@12",
-    "Vox_VoDeleteDirectoryTree=Vox_VoDeleteDirectoryTree@8",
-]
+# The stub's own __stdcall functions and the size of their arguments on i686.
+OWN_EXPORTS = [("Vox_VoDeleteFiles", 12), ("Vox_VoDeleteDirectoryTree", 8)]
 PLAIN_NAME = re.compile(r"^(Vo[A-Za-z0-9_]+)\(")
 
 
@@ -34,12 +36,18 @@ def demangle(cxxfilt, symbols):
     return result.stdout.splitlines()
 
 
-def exports(nm, cxxfilt, libraries):
+def own_exports(arch):
+    if arch == "i686":
+        return [f"{name}={name}@{size}" for name, size in OWN_EXPORTS]
+    return [name for name, _ in OWN_EXPORTS]
+
+
+def exports(nm, cxxfilt, arch, libraries):
     symbols = sorted({s for lib in libraries for s in defined_functions(nm, lib)})
     lines, plain = [], set()
     for raw, readable in zip(symbols, demangle(cxxfilt, symbols)):
         # i686 symbols carry one leading underscore that .def files omit.
-        symbol = raw[1:] if raw.startswith("_") else raw
+        symbol = raw[1:] if arch == "i686" and raw.startswith("_") else raw
         if readable.startswith("CArchive2::"):
             lines.append(symbol)
             continue
@@ -48,17 +56,18 @@ def exports(nm, cxxfilt, libraries):
         if match and match.group(1) not in plain:
             plain.add(match.group(1))
             lines.append(f"{match.group(1)}={symbol}")
-    return OWN_EXPORTS + sorted(lines)
+    return own_exports(arch) + sorted(lines)
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--nm", required=True)
     parser.add_argument("--cxxfilt", required=True)
+    parser.add_argument("--arch", required=True, choices=["i686", "x86_64"])
     parser.add_argument("--out", required=True)
     parser.add_argument("libraries", nargs="+")
     args = parser.parse_args()
-    text = "EXPORTS\n" + "".join(f"    {line}\n" for line in exports(args.nm, args.cxxfilt, args.libraries))
+    text = "EXPORTS\n" + "".join(f"    {line}\n" for line in exports(args.nm, args.cxxfilt, args.arch, args.libraries))
     try:
         with open(args.out, encoding="utf-8") as f:
             if f.read() == text:
