@@ -155,7 +155,7 @@ TEST(FilesWin32Files, HiddenFilesDoNotExistAndReadOnlyOnesDo)
     ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
     uint16_t machine = 0, characteristics = 0;
     EXPECT_EQ(VoGetFileExecutableInfo(self, &machine, &characteristics), S_OK);
-    EXPECT_EQ(machine, 0x14C);
+    EXPECT_EQ(machine, sizeof(void *) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
     EXPECT_NE(characteristics & IMAGE_FILE_EXECUTABLE_IMAGE, 0);
 }
 

@@ -40,3 +40,10 @@ bool VoDumpReadWord(const void *address, uint32_t *value)
     memcpy(value, address, 4);
     return true;
 }
+
+bool VoDumpReadSlot(const void *address, uintptr_t *value)
+{
+    if (!IsReadable(address, sizeof *value)) return false;
+    memcpy(value, address, sizeof *value);
+    return true;
+}

@@ -2,6 +2,7 @@
 // code bytes, stack) and the unhandled-exception filter that shows it.
 #include "log/errors.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -12,7 +13,17 @@
 namespace {
 
 const int kFilterDumpBytes = 4096;
-const int kStackLineReserve = 56;
+const int kStackLineReserve = 56 + 2 * (int)sizeof(void *);
+// Stack slots are pointer-sized; addresses print at full width.
+const uintptr_t kSlot = sizeof(void *);
+const int kDigits = (int)(2 * sizeof(void *));
+#if defined(__i386__) || defined(_M_IX86)
+// A 32-bit return address lies in an image loaded below 256 MiB (the
+// executable and the system's own libraries); heaps and mapped files lie above.
+bool LikelyCodeBase(uintptr_t base) { return base <= 0x10000000; }
+#else
+bool LikelyCodeBase(uintptr_t) { return true; }
+#endif
 
 struct ExceptionName {
     DWORD code;
@@ -76,26 +87,26 @@ void StackRegion(uintptr_t stackPointer, uintptr_t *low, uintptr_t *high)
     }
 }
 
-// One stack slot; true when its value points into a module loaded low
-// enough to be a return address.
+// One stack slot; true when its value points into a loaded module that may
+// hold code, so the slot is likely a return address.
 bool StackLine(DumpOut &d, uintptr_t slot, char lead)
 {
-    uint32_t value = 0;
+    uintptr_t value = 0;
     if (lead) d.Add("%c", lead);
-    if (!VoDumpReadWord(reinterpret_cast<void *>(slot), &value)) {
-        d.Add(" %08X: ........ \r\n", (unsigned)slot);
+    if (!VoDumpReadSlot(reinterpret_cast<void *>(slot), &value)) {
+        d.Add(" %0*" PRIXPTR ": %.*s \r\n", kDigits, slot, kDigits, "................");
         return false;
     }
-    d.Add(" %08X: %08X ", (unsigned)slot, value);
+    d.Add(" %0*" PRIXPTR ": %0*" PRIXPTR " ", kDigits, slot, kDigits, value);
     MEMORY_BASIC_INFORMATION info;
     bool candidate = false;
-    if (VirtualQuery(reinterpret_cast<void *>((uintptr_t)value), &info, sizeof info) && info.State == MEM_COMMIT) {
+    if (VirtualQuery(reinterpret_cast<void *>(value), &info, sizeof info) && info.State == MEM_COMMIT) {
         uintptr_t base = reinterpret_cast<uintptr_t>(info.AllocationBase);
-        d.Add(" %08X + %X ", (unsigned)base, (unsigned)(value - base));
+        d.Add(" %0*" PRIXPTR " + %" PRIXPTR " ", kDigits, base, value - base);
         char name[MAX_PATH];
         if (GetModuleFileNameA(static_cast<HMODULE>(info.AllocationBase), name, MAX_PATH)) {
             d.Add("(%s)", name);
-            candidate = base <= 0x10000000;
+            candidate = LikelyCodeBase(base);
         }
     }
     d.Add("\r\n");
@@ -108,20 +119,21 @@ void DumpStack(DumpOut &d, uintptr_t stackPointer)
     StackRegion(stackPointer, &low, &high);
     d.Add("Stack Dump:\r\n");
     uintptr_t slot = stackPointer;
-    uintptr_t firstEnd = stackPointer + 16 * 4;
-    if (high > stackPointer && high - stackPointer <= 20 * 4 && high - stackPointer >= 64) firstEnd = high;
+    uintptr_t firstEnd = stackPointer + 16 * kSlot;
+    if (high > stackPointer && high - stackPointer <= 20 * kSlot && high - stackPointer >= 16 * kSlot) firstEnd = high;
     int candidates = 0;
-    for (; slot < firstEnd && slot + 4 <= high && d.Room() >= kStackLineReserve; slot += 4)
+    for (; slot < firstEnd && slot + kSlot <= high && d.Room() >= kStackLineReserve; slot += kSlot)
         candidates += StackLine(d, slot, 0);
     // Further down the stack only the likely return addresses and the slots
     // right after them are shown.
     int extraLines = 0, after = 0;
-    for (; candidates < 6 && slot + 16 <= high && extraLines < 16 && d.Room() >= kStackLineReserve; slot += 4) {
-        uint32_t value;
-        bool readable = VoDumpReadWord(reinterpret_cast<void *>(slot), &value);
+    for (; candidates < 6 && slot + 4 * kSlot <= high && extraLines < 16 && d.Room() >= kStackLineReserve;
+         slot += kSlot) {
+        uintptr_t value;
+        bool readable = VoDumpReadSlot(reinterpret_cast<void *>(slot), &value);
         uintptr_t base;
         char name[MAX_PATH];
-        bool inModule = readable && ModuleOf(value, &base, name, MAX_PATH) && base <= 0x10000000;
+        bool inModule = readable && ModuleOf(value, &base, name, MAX_PATH) && LikelyCodeBase(base);
         if (inModule || !readable) {
             StackLine(d, slot, '>');
             ++candidates, ++extraLines;
@@ -132,9 +144,10 @@ void DumpStack(DumpOut &d, uintptr_t stackPointer)
             --after, ++extraLines;
         }
     }
-    if (slot + 16 < high && d.Room() >= kStackLineReserve) {
+    if (slot + 4 * kSlot < high && d.Room() >= kStackLineReserve) {
         d.Add("- - -\r\n");
-        for (uintptr_t last = high - 16; last < high && d.Room() >= kStackLineReserve; last += 4) StackLine(d, last, 0);
+        for (uintptr_t last = high - 4 * kSlot; last < high && d.Room() >= kStackLineReserve; last += kSlot)
+            StackLine(d, last, 0);
     }
 }
 
@@ -160,28 +173,31 @@ void VoErrorHandler_DumpExceptionRecord(char *out, int outSize, const wchar_t *t
     const CONTEXT *c = pointers->ContextRecord;
 #if defined(__i386__) || defined(_M_IX86)
     uintptr_t ip = c->Eip, sp = c->Esp;
+#elif defined(__x86_64__) || defined(_M_X64)
+    uintptr_t ip = c->Rip, sp = c->Rsp;
 #else
     uintptr_t ip = (uintptr_t)record->ExceptionAddress, sp = 0;
+    (void)c;
 #endif
     if (sections & VO_DUMP_EXCEPTION) {
         char access[48] = "";
         if (record->ExceptionCode == 0xC0000005 && record->NumberParameters >= 2)
-            snprintf(access, sizeof access, " %s:0x%X", record->ExceptionInformation[0] ? "WRITE" : "READ",
-                     (unsigned)record->ExceptionInformation[1]);
-        d.Add("Exception 0x%X (%s)%s IP:0x%X\r\n", (unsigned)record->ExceptionCode, NameOf(record->ExceptionCode),
-              access, (unsigned)ip);
+            snprintf(access, sizeof access, " %s:0x%" PRIXPTR, record->ExceptionInformation[0] ? "WRITE" : "READ",
+                     (uintptr_t)record->ExceptionInformation[1]);
+        d.Add("Exception 0x%X (%s)%s IP:0x%" PRIXPTR "\r\n", (unsigned)record->ExceptionCode,
+              NameOf(record->ExceptionCode), access, ip);
     }
     uintptr_t base = 0;
     char module[MAX_PATH] = "";
     if ((sections & VO_DUMP_MODULE) && ModuleOf(ip, &base, module, MAX_PATH))
-        d.Add("In Module '%s' at Address 0x%X + 0x%X\r\n", module, (unsigned)base, (unsigned)(ip - base));
+        d.Add("In Module '%s' at Address 0x%" PRIXPTR " + 0x%" PRIXPTR "\r\n", module, base, ip - base);
     if (sections & VO_DUMP_THREAD) {
         char name[128] = "";
         if (threadName) WideCharToMultiByte(CP_ACP, 0, threadName, -1, name, sizeof name, nullptr, nullptr);
         uintptr_t low, high;
         StackRegion(sp, &low, &high);
-        d.Add("Thread: %s ID=0x%X Stack=0x%X-0x%X\r\n", name, (unsigned)GetCurrentThreadId(), (unsigned)low,
-              (unsigned)high);
+        d.Add("Thread: %s ID=0x%X Stack=0x%" PRIXPTR "-0x%" PRIXPTR "\r\n", name, (unsigned)GetCurrentThreadId(), low,
+              high);
     }
 #if defined(__i386__) || defined(_M_IX86)
     if (sections & VO_DUMP_REGISTERS) {
@@ -194,6 +210,17 @@ void VoErrorHandler_DumpExceptionRecord(char *out, int outSize, const wchar_t *t
               (unsigned)c->SegFs);
         d.Add(" EDX=%08x ES=%04x EDI=%08x GS=%04x\r\n", (unsigned)c->Edx, (unsigned)c->SegEs, (unsigned)c->Edi,
               (unsigned)c->SegGs);
+    }
+#elif defined(__x86_64__) || defined(_M_X64)
+    if (sections & VO_DUMP_REGISTERS) {
+        d.Add("Registers:\r\n");
+        d.Add(" RAX=%016llx RBX=%016llx RCX=%016llx\r\n", (unsigned long long)c->Rax, (unsigned long long)c->Rbx,
+              (unsigned long long)c->Rcx);
+        d.Add(" RDX=%016llx RSI=%016llx RDI=%016llx\r\n", (unsigned long long)c->Rdx, (unsigned long long)c->Rsi,
+              (unsigned long long)c->Rdi);
+        d.Add(" RSP=%016llx RBP=%016llx RIP=%016llx\r\n", (unsigned long long)c->Rsp, (unsigned long long)c->Rbp,
+              (unsigned long long)c->Rip);
+        d.Add(" CS=%04x SS=%04x EFLGS=%08x\r\n", (unsigned)c->SegCs, (unsigned)c->SegSs, (unsigned)c->EFlags);
     }
 #endif
     if (sections & VO_DUMP_CODE_BYTES) {

@@ -182,7 +182,10 @@ int VoPlatformWsprintfOne(VOCHAR *out, const VOCHAR *directive, va_list *args)
     // wsprintfW would read a second argument that was never passed: such
     // directives go through the portable code, which takes only one.
     if (CountArguments(directive) != 1) return VoPortableWsprintfOne(out, directive, args);
-    uint32_t value = va_arg(*args, uint32_t);
+    // A variadic argument fills one pointer-sized slot on both Windows
+    // targets, whether it is a character, a number or a text: passing the
+    // whole slot on keeps a 64-bit pointer whole.
+    uintptr_t value = va_arg(*args, uintptr_t);
     return wsprintfW(out, directive, value);
 }
 
