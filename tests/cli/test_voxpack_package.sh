@@ -70,6 +70,20 @@ check "bad banner" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe"
 check "bad banner named" says "banner.png"
 check "missing stub" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/none.exe"
 check "existing output kept" expect_code 2 "$voxpack" package "$work/src" -o "$work/a.exe" --stub "$work/stub.exe"
+# The 64-bit stub: named by --arch x64, found through $VOXKIT_STUB64 or as
+# voxstub64.exe beside voxpack, and a stub of the other kind refused.
+pe_stub() { python3 -c 'import struct,sys; h=bytearray(128); h[:2]=b"MZ"; h[60:64]=struct.pack("<I",64); h[64:70]=b"PE\0\0"+struct.pack("<H",int(sys.argv[2],16)); open(sys.argv[1],"wb").write(h)' "$@"; }
+pe_stub "$work/stub32.exe" 14C
+mkdir -p "$work/bin"
+cp "$voxpack" "$work/bin/voxpack"
+pe_stub "$work/bin/voxstub64.exe" 8664
+check "x64 stub beside voxpack" expect_code 0 env -u VOXKIT_STUB64 "$work/bin/voxpack" package "$work/src" -o "$work/x64.exe" --arch x64
+check "x64 package holds that stub" cmp -n 128 "$work/x64.exe" "$work/bin/voxstub64.exe"
+check "x64 stub from the environment" expect_code 0 env VOXKIT_STUB64="$work/bin/voxstub64.exe" "$voxpack" package "$work/src" -o "$work/x64.exe" --arch x64 --force
+check "a 32-bit stub for x64" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --arch x64 --stub "$work/stub32.exe"
+check "a 32-bit stub for x64 named" says "stub32.exe: not a Windows program for --arch x64"
+check "unknown arch" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --arch arm64 --stub "$work/stub.exe"
+
 printf 'x' >"$work/src/voxctrl.ach"
 check "reserved name" expect_code 1 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe"
 check "nothing half-written" test ! -e "$work/c.exe" -a ! -e "$work/c.exe.part" -a ! -e "$work/c.exe.work"

@@ -85,7 +85,8 @@ const std::vector<Command> &Commands()
          "Joins the volumes of ARCHIVE (its main file) back into ARCHIVE.\n"},
         {"package", CommandPackage,
          {"-o", "--ini", "--name", "--title", "--default-target", "--setup-app", "--setup-params", "--lcid",
-          "--extract-to-temp", "--show-overwrite", "--banner", "--title-font", "--title-color", "-l", "-j", "--stub"},
+          "--extract-to-temp", "--show-overwrite", "--banner", "--title-font", "--title-color", "-l", "-j", "--stub",
+          "--arch"},
          {"--force", "-v"},
          "build an installer package: a folder, its settings and the stub",
          "usage: voxpack package SOURCE_DIR -o OUTPUT.exe [options]\n"
@@ -115,8 +116,11 @@ const std::vector<Command> &Commands()
          "  -l 0-9                  deflate level (default 6)\n"
          "  -j N                    deflate on N threads (default: the number of cores;\n"
          "                          memory as for 'voxpack create')\n"
-         "  --stub PATH             voxstub.exe to use (default: $VOXKIT_STUB, then\n"
-         "                          voxstub.exe beside voxpack, then ../share/voxkit)\n"},
+         "  --arch x86|x64          the package's Windows: x86 (default) runs on every\n"
+         "                          Windows, x64 only on 64-bit Windows\n"
+         "  --stub PATH             the stub to use (default: $VOXKIT_STUB, then\n"
+         "                          voxstub.exe beside voxpack, then ../share/voxkit;\n"
+         "                          for x64 $VOXKIT_STUB64 and voxstub64.exe)\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
          "usage: voxpack list ARCHIVE [--json]\n"
          "\n"

@@ -36,26 +36,67 @@ std::string BaseName(const std::string &path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The stub: --stub, $VOXKIT_STUB, beside voxpack, or the install prefix's
-// share/voxkit.
-bool FindStub(const CommandLine &line, VoText &stub)
+// The stubs voxpack can join a package to: the 32-bit one (the default, it
+// runs on every Windows) and the x86_64 one.
+struct StubKind {
+    const char *arch;      // the --arch value
+    uint16_t machine;      // the PE header's machine field
+    const char *variable;  // the environment variable naming it
+    const char *file;      // its file name beside voxpack and in share/voxkit
+};
+const StubKind kStubKinds[] = {
+    {"x86", 0x14C, "VOXKIT_STUB", "voxstub.exe"},
+    {"x64", 0x8664, "VOXKIT_STUB64", "voxstub64.exe"},
+};
+
+bool ChooseStubKind(const CommandLine &line, const StubKind **kind)
 {
-    std::string given = line.Value("--stub");
-    if (given.empty() && getenv("VOXKIT_STUB")) given = getenv("VOXKIT_STUB");
-    if (!given.empty()) {
-        stub = FullPath(given);
-        if (VoPathGetAttributes(stub.c_str()) != VO_INVALID_ATTRIBUTES) return true;
+    std::string arch = line.Value("--arch", "x86");
+    for (const StubKind &k : kStubKinds)
+        if (arch == k.arch) {
+            *kind = &k;
+            return true;
+        }
+    PrintError("--arch takes x86 or x64, not '" + arch + "'");
+    return false;
+}
+
+// A stub named by the author: it must exist, and with --arch be of that
+// architecture.
+bool CheckGivenStub(const CommandLine &line, const StubKind &kind, const std::string &given, const VoText &stub)
+{
+    if (VoPathGetAttributes(stub.c_str()) == VO_INVALID_ATTRIBUTES) {
         PrintError(given + ": no such stub program");
         return false;
     }
+    if (!line.Has("--arch")) return true;
+    uint16_t machine = 0, characteristics = 0;
+    if (VoGetFileExecutableInfo(stub.c_str(), &machine, &characteristics) == S_OK && machine == kind.machine)
+        return true;
+    PrintError(given + ": not a Windows program for --arch " + kind.arch);
+    return false;
+}
+
+// The stub: --stub, the kind's environment variable, beside voxpack, or the
+// install prefix's share/voxkit.
+bool FindStub(const CommandLine &line, VoText &stub)
+{
+    const StubKind *kind = nullptr;
+    if (!ChooseStubKind(line, &kind)) return false;
+    std::string given = line.Value("--stub");
+    if (given.empty() && getenv(kind->variable)) given = getenv(kind->variable);
+    if (!given.empty()) {
+        stub = FullPath(given);
+        return CheckGivenStub(line, *kind, given, stub);
+    }
     VOCHAR folder[VO_MAX_PATH];
     if (VoGetModulePath(nullptr, folder, VO_MAX_PATH) > 0) {
-        for (const char *candidate : {"voxstub.exe", "../share/voxkit/voxstub.exe"}) {
+        for (const std::string &candidate : {std::string(kind->file), "../share/voxkit/" + std::string(kind->file)}) {
             stub = VoText(folder) + ToText(candidate);
             if (VoPathGetAttributes(stub.c_str()) != VO_INVALID_ATTRIBUTES) return true;
         }
     }
-    PrintError("voxstub.exe not found beside voxpack or in ../share/voxkit; give --stub PATH");
+    PrintError(std::string(kind->file) + " not found beside voxpack or in ../share/voxkit; give --stub PATH");
     return false;
 }
 
