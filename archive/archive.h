@@ -124,6 +124,11 @@ public:
     int32_t GetEntryRecord(int index, ArcDirectoryEntry *entry);
     // The loaded end record and its texts.
     const ArcEndRecord &GetEndRecord() const { return m_endRecord; }
+    // The directory records read, one after the other, before the walk on
+    // opening stopped: the entry count when the directory is whole, else the
+    // number of the first record that could not be read (Open then fails
+    // with VO_E_BADDATA).
+    uint32_t GetDirectoryWalked() const { return m_directoryWalked; }
     const VOCHAR *GetBaseName() const { return m_baseName; }
 
     // Extraction.
@@ -186,6 +191,7 @@ protected:
     HRESULT OpenMultiVol();
     HRESULT CreateTemporaryFile(const char *operation);
     HRESULT LoadArchive(HVOFILE file);
+    HRESULT WalkDirectory();
     HRESULT LoadEndOfCentralDirectory(HVOFILE file);
     HRESULT FindEndOfCentralDirectory(HVOFILE file, int64_t *position);
     HRESULT FindFirstCentralDirectory(ArcDirectoryEntry *entry);
@@ -294,6 +300,7 @@ protected:
     HRESULT m_rememberedAnswerReadOnly;
     int32_t m_changed;
     uint64_t m_totalUncompressed;
+    uint32_t m_directoryWalked;
     VOCHAR m_fileSystemName[128];
     int64_t *m_recordPositions;
     int m_recordPositionCount;

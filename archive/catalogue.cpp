@@ -8,7 +8,9 @@
 
 int32_t CArchive2::GetArchiveCount()
 {
-    if (!IsOpen() || !HasEndRecord()) return -1;
+    // An open that failed keeps the end record it read (for its error
+    // line) but no file: there is nothing to count then.
+    if (!IsOpen() || !HasEndRecord() || !m_readFile) return -1;
     return (int32_t)m_endRecord.entryCount;
 }
 

@@ -3,6 +3,7 @@
 #include "archive/archive.h"
 #include "archive/signed_tail.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "files/files.h"
@@ -33,6 +34,7 @@ CArchive2::CArchive2()
     m_rememberedAnswer = m_rememberedAnswerReadOnly = 0;
     m_changed = 0;
     m_totalUncompressed = 0;
+    m_directoryWalked = 0;
     m_fileSystemName[0] = 0;
     m_recordPositions = nullptr;
     m_recordPositionCount = 0;
@@ -94,6 +96,7 @@ HRESULT CArchive2::Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *p
     VoStrCopyN(m_archivePath, full, ARC_TEXT_UNITS);
     m_outputPath[0] = 0;
     m_totalUncompressed = 0;
+    m_directoryWalked = 0;
     m_refusedEntry = false;
 
     switch (mode) {
@@ -134,9 +137,10 @@ HRESULT CArchive2::OpenRead()
         ReportError(ARC_ERR_CREATE, "open read");
         return VO_E_OPENFILE;
     }
-    if (FAILED(LoadArchive(file))) {
+    HRESULT hr = LoadArchive(file);
+    if (FAILED(hr)) {
         ReportError(ARC_ERR_SIGNATURE, "open read");
-        return VO_E_BADSIGNATURE;
+        return hr == VO_E_BADDATA ? hr : VO_E_BADSIGNATURE;
     }
     m_outputFile = m_readFile;
     m_entriesWritten = m_endRecord.entryCount;
@@ -152,9 +156,10 @@ HRESULT CArchive2::OpenExisting(const char *operation, bool forWriting)
         ReportError(ARC_ERR_OPEN, operation);
         return VO_E_OPENFILE;
     }
-    if (FAILED(LoadArchive(file))) {
+    HRESULT hr = LoadArchive(file);
+    if (FAILED(hr)) {
         ReportError(ARC_ERR_SIGNATURE, operation);
-        return VO_E_BADSIGNATURE;
+        return hr == VO_E_BADDATA ? hr : VO_E_BADSIGNATURE;
     }
     return S_OK;
 }
@@ -227,9 +232,39 @@ HRESULT CArchive2::LoadArchive(HVOFILE file)
         return hr;
     }
     m_readFile = file;
+    hr = WalkDirectory();
+    if (FAILED(hr)) {
+        VoFileClose(file);
+        m_readFile = nullptr;
+    }
+    return hr;
+}
+
+// Walks the directory once, as the end record describes it: as many
+// readable records as the entry count, one after the other, filling the
+// directory's size exactly. Anything else is a damaged archive, refused
+// here so that no operation takes a cut walk for the whole archive. The
+// walk is bounded by the real records (each takes at least its fixed size),
+// so a forged count costs nothing. The sizes are summed for the room checks,
+// saturating.
+HRESULT CArchive2::WalkDirectory()
+{
     m_totalUncompressed = 0;
+    m_directoryWalked = 0;
+    const uint32_t count = m_endRecord.entryCount;
+    const int64_t start = (int64_t)(m_startOffset + m_endRecord.directoryOffset);
+    int64_t position = start;
     uint64_t total = 0;
-    return GetSizeExtractAll(&total) == 1 ? S_FALSE : S_OK;
+    ArcDirectoryEntry entry;
+    while (m_directoryWalked < count && ReadDirectoryRecord(position, &entry)) {
+        uint64_t size = entry.record.uncompressedSize;
+        total = size > UINT64_MAX - total ? UINT64_MAX : total + size;
+        position += (int64_t)ArcDirectoryRecordSpan(&entry.record);
+        ++m_directoryWalked;
+    }
+    m_totalUncompressed = total;
+    if (m_directoryWalked == count && (uint64_t)(position - start) == m_endRecord.directorySize) return S_OK;
+    return VO_E_BADDATA;
 }
 
 // The finishing work of the mode that was opened.

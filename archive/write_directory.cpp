@@ -139,7 +139,7 @@ HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
     if (FAILED(hr)) {
         m_mode = ARC_OPEN_CREATE;
         ReportError(ARC_ERR_SIGNATURE, operation, m_archivePath);
-        return VO_E_BADSIGNATURE;
+        return hr == VO_E_BADDATA ? hr : VO_E_BADSIGNATURE;
     }
     m_readFile = m_outputFile = file;
     VoStrCopyN(m_volumeComment, comment, ARC_MAX_COMMENT + 1);

@@ -62,6 +62,23 @@ check "test passes a good archive" expect_code 0 "$voxpack" test "$work/good.ach
 check "test finds damage, exit 1" expect_code 1 "$voxpack" test "$work/corrupt.ach"
 check "damage is named" grep -q 'data.bin: CRC mismatch' "$work/err"
 
+# A directory record's signature off by one: every command refuses the
+# archive in one line naming where the walk stopped, and writes nothing.
+python3 -c '
+import sys
+b = bytearray(open(sys.argv[1], "rb").read())
+end = b.rfind(bytes.fromhex("554d050c"))
+b[int.from_bytes(b[end + 28:end + 36], "little")] ^= 1
+open(sys.argv[2], "wb").write(b)' "$work/good.ach" "$work/lying.ach"
+cp "$work/lying.ach" "$work/lying.orig"
+for command in list test extract delete comment; do
+  case $command in delete) extra=(x.txt) ;; comment) extra=(note) ;; *) extra=() ;; esac
+  check "damaged directory: $command exit 2" expect_code 2 "$voxpack" $command "$work/lying.ach" "${extra[@]}" $([ $command = extract ] && echo -o "$work/ly")
+  check "damaged directory: $command says where" grep -qx "voxpack: $work/lying.ach: damaged directory: entry 0 of the 4 it claims cannot be read" "$work/err"
+done
+check "damaged directory: nothing written" test ! -e "$work/ly" -a ! -e "$work/~lying.ach"
+check "damaged directory: archive unchanged" cmp -s "$work/lying.ach" "$work/lying.orig"
+
 check "missing archive, exit 2" expect_code 2 "$voxpack" list "$work/missing.ach"
 check "one line for it" test "$(wc -l <"$work/err")" = 1
 check "not an archive, exit 2" expect_code 2 "$voxpack" test "$here/make_archive.py"

@@ -383,6 +383,24 @@ TEST_F(StubE2E, AQuietExtractionThatFailsSaysSo)
     EXPECT_EQ(Record(), L"");
 }
 
+TEST_F(StubE2E, APackageWhoseDirectoryLiesIsRefusedBeforeAnythingIsExtracted)
+{
+    ASSERT_TRUE(Pack(MakeSource(L"src")));
+    // The end record claims one entry more than the directory holds: every
+    // real record reads, so only the count can tell.
+    std::string bytes = ReadBytes(m_package);
+    size_t end = bytes.rfind(std::string("\x55\x4D\x05\x0C", 4));
+    ASSERT_NE(end, std::string::npos);
+    for (size_t at : {end + 12, end + 16}) ++bytes[at];
+    ASSERT_TRUE(WriteBytes(m_package, bytes));
+    RunResult run = RunPackage(L"/QUIET");
+    EXPECT_NE(run.exitCode, 0u);
+    EXPECT_NE(ReadBytes(m_quietLog).find("error reading this install package"), std::string::npos)
+        << ReadBytes(m_quietLog);
+    EXPECT_FALSE(Exists(m_target));
+    EXPECT_EQ(Record(), L"");
+}
+
 TEST_F(StubE2E, ResponseFiles)
 {
     ASSERT_TRUE(Pack(MakeSource(L"src")));

@@ -540,12 +540,67 @@ TEST(ArchiveHardening, LengthsBeyondTheFileAreBadRecords)
     bytes[record + 54] = 0xFF;
     bytes[record + 55] = 0x7F;
     WriteBytes(s / "a.ach", bytes);
+    // Not even the first record reads: the archive is refused as damaged
+    // (it used to open and extract nothing with success), and the count is
+    // never allocated.
     CArchive2 archive;
-    ASSERT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, nullptr), S_OK);
+    EXPECT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, nullptr), VO_E_BADDATA);
+    EXPECT_EQ(archive.GetDirectoryWalked(), 0u);
     VOCHAR name[ARC_TEXT_UNITS];
     EXPECT_EQ(archive.GetEntryName(0, name, ARC_TEXT_UNITS), 0);
-    EXPECT_EQ(archive.GetEntryName(1000000, name, ARC_TEXT_UNITS), 1);
-    EXPECT_EQ(archive.ExtractAll(Dest(s).c_str(), 0), S_OK);
+    EXPECT_TRUE(FAILED(archive.ExtractAll(Dest(s).c_str(), 0)));
+}
+
+// A directory that does not hold what the end record says is refused by
+// every mode that reads it, naming the record where the walk stopped, and
+// nothing is written.
+TEST(ArchiveHardening, DirectoryThatLiesIsRefusedWhereTheWalkStops)
+{
+    ScratchFolder s;
+    TestArchive a;
+    for (const char16_t *name : {u"a.txt", u"b.txt", u"c.txt", u"d.txt"})
+        a.entries.push_back(Entry(name, TextBytes("some text"), 0));
+    const Bytes intact = a.Build();
+    const size_t end = intact.size() - 56, recordSize = 84;
+    size_t directory = 0;
+    for (int i = 7; i >= 0; --i) directory = directory << 8 | intact[end + 28 + i];
+    auto put32 = [](Bytes &b, size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) b[at + i] = (uint8_t)(v >> (8 * i)); };
+    auto put64 = [&](Bytes &b, size_t at, uint64_t v) { put32(b, at, (uint32_t)v), put32(b, at + 4, (uint32_t)(v >> 32)); };
+    auto count = [&](Bytes &b, uint32_t n) { put32(b, end + 12, n), put32(b, end + 16, n); };
+    const size_t second = directory + recordSize + 2 * 5;  // records carry their names
+    struct Case {
+        const char *what;
+        std::function<void(Bytes &)> damage;
+        uint32_t walked;
+    } cases[] = {
+        {"first signature", [&](Bytes &b) { ++b[directory]; }, 0},
+        {"count far too high", [&](Bytes &b) { count(b, 0x7FFFFFFF); }, 4},
+        {"count with the top bit", [&](Bytes &b) { count(b, 0x80000000u); }, 4},
+        {"count too low", [&](Bytes &b) { count(b, 3); }, 3},
+        {"directory size 0", [&](Bytes &b) { put64(b, end + 20, 0); }, 4},
+        {"directory size 8 GiB", [&](Bytes &b) { put64(b, end + 20, 8ull << 30); }, 4},
+        {"directory offset", [&](Bytes &b) { put64(b, end + 28, directory + 2); }, 0},
+        {"start offset", [&](Bytes &b) { put64(b, end + 36, 1); }, 0},
+        {"name length", [&](Bytes &b) { put32(b, second + 52, 6); }, 2},
+    };
+    for (const Case &c : cases) {
+        Bytes bytes = intact;
+        c.damage(bytes);
+        WriteBytes(s / "a.ach", bytes);
+        for (uint32_t mode : {ARC_OPEN_READ, ARC_OPEN_DELETE, ARC_OPEN_APPEND}) {
+            CArchive2 archive;
+            EXPECT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), mode, nullptr), VO_E_BADDATA) << c.what;
+            EXPECT_EQ(archive.GetDirectoryWalked(), c.walked) << c.what;
+            archive.Close();
+        }
+        EXPECT_EQ(CArchive2().Annotate(ToVo(s / "a.ach").c_str(), VOTEXT("x")), VO_E_BADDATA) << c.what;
+        EXPECT_EQ(ReadBytes(s / "a.ach"), bytes) << c.what;
+        EXPECT_FALSE(fs::exists(s / "~a.ach")) << c.what;
+    }
+    WriteBytes(s / "a.ach", intact);
+    CArchive2 archive;
+    ASSERT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, nullptr), S_OK);
+    EXPECT_EQ(archive.GetDirectoryWalked(), 4u);
 }
 
 #ifndef _WIN32

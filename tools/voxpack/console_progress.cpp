@@ -52,6 +52,16 @@ std::string DescribeResult(HRESULT result)
     return text;
 }
 
+std::string DescribeOpenResult(const CArchive2 &archive, HRESULT result)
+{
+    if (result != VO_E_BADDATA) return DescribeResult(result);
+    uint32_t walked = archive.GetDirectoryWalked(), count = archive.GetEndRecord().entryCount;
+    if (walked < count)
+        return "damaged directory: entry " + std::to_string(walked) + " of the " + std::to_string(count) +
+               " it claims cannot be read";
+    return "damaged directory: its records do not fill the size the end record gives";
+}
+
 CConsoleProgress::CConsoleProgress(const std::string &archive, bool showBar, bool verbose)
     : m_archive(archive), m_showBar(showBar), m_verbose(verbose)
 {

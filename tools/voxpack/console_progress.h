@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 
+#include "archive/archive.h"
 #include "archive/progress.h"
 #include "cli.h"
 
@@ -60,3 +61,6 @@ private:
 const char *DescribeDiagnostic(uint32_t diagnostic);
 // Words for an engine result code.
 std::string DescribeResult(HRESULT result);
+// Words for the result of opening (or annotating) an archive: a damaged
+// directory names the entry where the walk stopped.
+std::string DescribeOpenResult(const CArchive2 &archive, HRESULT result);

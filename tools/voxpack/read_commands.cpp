@@ -21,7 +21,7 @@ bool OpenForReading(OpenArchive &open, const std::string &path, CConsoleProgress
 {
     HRESULT hr = open.archive.Open(FullPath(path).c_str(), ARC_OPEN_READ, nullptr);
     if (FAILED(hr)) {
-        PrintError(path + ": " + DescribeResult(hr));
+        PrintError(path + ": " + DescribeOpenResult(open.archive, hr));
         return false;
     }
     open.archive.SetProgress(progress);

@@ -34,7 +34,7 @@ int RunOnArchive(const std::string &path, uint32_t mode, CConsoleProgress &progr
     CArchive2 archive;
     HRESULT hr = archive.Open(FullPath(path).c_str(), mode, nullptr);
     if (FAILED(hr)) {
-        PrintError(path + ": " + DescribeResult(hr));
+        PrintError(path + ": " + DescribeOpenResult(archive, hr));
         return VOXPACK_USAGE;
     }
     archive.SetProgress(&progress);

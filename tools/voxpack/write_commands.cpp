@@ -197,7 +197,7 @@ int CommandAdd(const CommandLine &line)
     CArchive2 archive;
     HRESULT hr = archive.Open(FullPath(path).c_str(), ARC_OPEN_APPEND, nullptr);
     if (FAILED(hr)) {
-        PrintError(path + ": " + DescribeResult(hr));
+        PrintError(path + ": " + DescribeOpenResult(archive, hr));
         return VOXPACK_USAGE;
     }
     AddPaths(archive, progress, line.positional, o);
@@ -221,7 +221,7 @@ int CommandDelete(const CommandLine &line)
     CArchive2 archive;
     HRESULT hr = archive.Open(FullPath(path).c_str(), ARC_OPEN_DELETE, nullptr);
     if (FAILED(hr)) {
-        PrintError(path + ": " + DescribeResult(hr));
+        PrintError(path + ": " + DescribeOpenResult(archive, hr));
         return VOXPACK_USAGE;
     }
     archive.SetProgress(&progress);
@@ -262,8 +262,9 @@ int CommandComment(const CommandLine &line)
     }
     HRESULT hr = archive.Annotate(FullPath(path).c_str(), text.c_str());
     if (FAILED(hr)) {
-        PrintError(path + ": " + DescribeResult(hr));
-        return hr == VO_E_OPENFILE || hr == VO_E_BADSIGNATURE ? VOXPACK_USAGE : VOXPACK_SOME_FAILED;
+        PrintError(path + ": " + DescribeOpenResult(archive, hr));
+        bool unopened = hr == VO_E_OPENFILE || hr == VO_E_BADSIGNATURE || hr == VO_E_BADDATA;
+        return unopened ? VOXPACK_USAGE : VOXPACK_SOME_FAILED;
     }
     return VOXPACK_OK;
 }
