@@ -143,6 +143,11 @@ public:
     HRESULT IsSpaceForExtractEntry(int first, const int *count, const VOCHAR *dest, uint32_t flags);
     HRESULT ValidateEntry(const VOCHAR *pattern);
     HRESULT ValidateEntry(int index);
+    // The whole check an extraction makes, without writing anything: the
+    // entry's name under the extraction's rules, its data read (and
+    // inflated) to the end, the declared size and both CRC values compared.
+    // S_OK, or the failure extracting it would give (each one reported).
+    HRESULT VerifyEntry(int index);
 
     // Writing: adding, deleting, comments.
     HRESULT AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32_t level, uint32_t flags,
@@ -213,6 +218,7 @@ protected:
                                          const VOCHAR *target);
     HRESULT ExtractInternalZipCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry,
                                           const VOCHAR *target);
+    HRESULT OpenTarget(const VOCHAR *target, HVOFILE *out, const char *operation);
     HRESULT FinishTarget(HVOFILE target, const ArcDirectoryEntry *entry,
                          uint32_t dataCrc, uint32_t contentCrc, const char *operation);
     HVOFILE FindVolumeForOffset(uint64_t *offset, int *volume);

@@ -358,12 +358,53 @@ HRESULT CArchive2::ReadChunk(ArcDataSource &source, uint8_t *buffer, uint64_t &r
     return S_OK;
 }
 
+// The file an entry extracts into; no target (a verification) writes
+// nothing.
+HRESULT CArchive2::OpenTarget(const VOCHAR *target, HVOFILE *out, const char *operation)
+{
+    *out = nullptr;
+    if (!target) return S_OK;
+    *out = VoFileOpen(target, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
+    if (*out) return S_OK;
+    ReportError(ARC_ERR_CREATE, operation, target);
+    return VO_E_OPENFILE;
+}
+
+HRESULT CArchive2::VerifyEntry(int index)
+{
+    if (!IsOpen() || m_mode == ARC_OPEN_VOLUMES || index < 0 || index >= GetArchiveCount()) return E_INVALIDARG;
+    ArcDirectoryEntry entry;
+    if (!GetDirectoryRecord(index, &entry)) {
+        ReportError(ARC_ERR_SIGNATURE, "VerifyEntry", index);
+        return VO_E_BADDATA;
+    }
+    uint64_t size = entry.record.uncompressedSize;
+    if (m_progress) m_progress->Begin(entry.name, ArcLow(size), ArcHigh(size));
+    HRESULT result = S_OK;
+    if (RefuseUnsafeName(&entry)) {
+        result = VO_E_BADDATA;
+    } else if (!(entry.record.attributes & ARC_ATTR_FOLDER)) {
+        ArcDataSource source;
+        result = OpenDataSource(&entry, source, "VerifyEntry");
+        if (SUCCEEDED(result) && entry.record.method == ARC_METHOD_STORE)
+            result = ExtractInternalNoCompression(source, &entry, nullptr);
+        else if (SUCCEEDED(result) && entry.record.method == ARC_METHOD_DEFLATE)
+            result = ExtractInternalZipCompression(source, &entry, nullptr);
+        else if (SUCCEEDED(result)) {
+            ReportError(ARC_ERR_SIGNATURE, "VerifyEntry", entry.name);
+            result = E_NOTIMPL;
+        }
+    }
+    if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
+    return result;
+}
+
 // Writes extracted bytes to the target, into the content CRC, and reports
 // them; a cancel from the progress object ends the entry.
 HRESULT CArchive2::WriteChunk(HVOFILE out, const uint8_t *bytes, uint32_t size, uint32_t &contentCrc,
                               const VOCHAR *target, const char *operation)
 {
-    if (!VoFileWrite(out, bytes, size)) {
+    if (out && !VoFileWrite(out, bytes, size)) {
         ReportError(ARC_ERR_WRITE, operation, target);
         return VO_E_WRITE;
     }
@@ -384,11 +425,9 @@ HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const Arc
         ReportError(ARC_ERR_NOMEMORY, operation);
         return E_OUTOFMEMORY;
     }
-    HVOFILE out = VoFileOpen(target, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
-    if (!out) {
-        ReportError(ARC_ERR_CREATE, operation, target);
-        return VO_E_OPENFILE;
-    }
+    HVOFILE out = nullptr;
+    HRESULT opened = OpenTarget(target, &out, operation);
+    if (FAILED(opened)) return opened;
     if (m_progress) {
         m_progress->SetText(entry->name);
         m_progress->OnStatus(ARC_STAT_EXTRACT);
@@ -405,7 +444,7 @@ HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const Arc
     }
     if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
     if (FAILED(result)) {
-        VoFileClose(out);
+        if (out) VoFileClose(out);
         return result;
     }
     return FinishTarget(out, entry, dataCrc, contentCrc, operation);
@@ -432,11 +471,9 @@ HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const Ar
         ReportError(ARC_ERR_NOMEMORY, operation);
         return E_OUTOFMEMORY;
     }
-    HVOFILE out = VoFileOpen(target, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
-    if (!out) {
-        ReportError(ARC_ERR_CREATE, operation, target);
-        return VO_E_OPENFILE;
-    }
+    HVOFILE out = nullptr;
+    HRESULT opened = OpenTarget(target, &out, operation);
+    if (FAILED(opened)) return opened;
     uint32_t dataCrc = Crc(0, nullptr, 0), contentCrc = dataCrc;
     if (m_progress) {
         m_progress->SetText(entry->name);
@@ -452,7 +489,7 @@ HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const Ar
         // see the end of such a stream.
         if (inflateInit2(&z.stream, -15) != Z_OK) {
             ReportError(ARC_ERR_NOMEMORY, operation);
-            VoFileClose(out);
+            if (out) VoFileClose(out);
             return E_OUTOFMEMORY;
         }
         z.started = true;
@@ -487,14 +524,22 @@ HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const Ar
             if (FAILED(result)) break;
             written += produced;
         }
-        if (status == Z_STREAM_END) break;
+        if (status == Z_STREAM_END) {
+            // A stream that ends short of the declared size is bad data
+            // too, not a shorter file.
+            if (written < size) {
+                ReportError(ARC_ERR_CRC, operation, entry->name);
+                result = VO_E_BADDATA;
+            }
+            break;
+        }
     }
     if (m_progress) {
         if (SUCCEEDED(result) && written < size) m_progress->OnProgress(ArcLow(size - written), ArcHigh(size - written));
         m_progress->OnStatus(ARC_STAT_ITEMDONE);
     }
     if (FAILED(result)) {
-        VoFileClose(out);
+        if (out) VoFileClose(out);
         return result;
     }
     return FinishTarget(out, entry, dataCrc, contentCrc, operation);
@@ -506,11 +551,13 @@ HRESULT CArchive2::FinishTarget(HVOFILE target, const ArcDirectoryEntry *entry,
                                 uint32_t dataCrc, uint32_t contentCrc, const char *operation)
 {
     const ArcDirectoryRecord &r = entry->record;
-    VoFileSetTimes(target, &r.fileTime, &r.fileTime, &r.fileTime);
-    // Through the open handle: setting them by name would open the file
-    // again, three more system round trips a file (Wine: server calls).
-    VoFileSetAttributes(target, r.attributes ? r.attributes : VO_ATTR_NORMAL);
-    VoFileClose(target);
+    if (target) {
+        VoFileSetTimes(target, &r.fileTime, &r.fileTime, &r.fileTime);
+        // Through the open handle: setting them by name would open the file
+        // again, three more system round trips a file (Wine: server calls).
+        VoFileSetAttributes(target, r.attributes ? r.attributes : VO_ATTR_NORMAL);
+        VoFileClose(target);
+    }
     if (contentCrc != r.contentCrc || dataCrc != r.dataCrc) {
         ReportError(ARC_ERR_CRC, operation, entry->name);
         return VO_E_BADDATA;

@@ -551,6 +551,52 @@ TEST(ArchiveHardening, LengthsBeyondTheFileAreBadRecords)
     EXPECT_TRUE(FAILED(archive.ExtractAll(Dest(s).c_str(), 0)));
 }
 
+// The verification an extraction makes without writing: what the stored
+// bytes' CRC alone lets pass (the validation keeps doing only that) fails
+// it, and extraction agrees.
+TEST(ArchiveHardening, VerificationCatchesWhatTheStoredCrcLetsPass)
+{
+    ScratchFolder s;
+    const Bytes text = Pattern(50000, 3);
+    const Bytes deflated = RawDeflate(text);
+    Bytes zlibWrapped(compressBound((uLong)text.size()));
+    uLongf wrappedSize = (uLongf)zlibWrapped.size();
+    compress(zlibWrapped.data(), &wrappedSize, text.data(), (uLong)text.size());
+    zlibWrapped.resize(wrappedSize);
+    struct Case {
+        const char *what;
+        std::function<void(TestEntry &)> damage;
+    } cases[] = {
+        {"content CRC", [](TestEntry &e) { e.badContentCrc = true; }},
+        {"junk stream", [&](TestEntry &e) { e.storedOverride = Pattern(4000, 9), e.hasStoredOverride = true; }},
+        {"zlib-wrapped", [&](TestEntry &e) { e.storedOverride = zlibWrapped, e.hasStoredOverride = true; }},
+        {"cut short", [&](TestEntry &e) {
+             e.storedOverride = Bytes(deflated.begin(), deflated.begin() + deflated.size() / 2);
+             e.hasStoredOverride = true;
+         }},
+        {"inflates past its size", [&](TestEntry &e) { e.declaredSize = (int64_t)text.size() - 1; }},
+        {"ends before its size", [&](TestEntry &e) { e.declaredSize = (int64_t)text.size() + 1; }},
+        {"unsafe name", [&](TestEntry &e) { e.name = u"..\\evil.txt"; }},
+    };
+    for (const Case &c : cases) {
+        TestArchive a;
+        a.entries.push_back(Entry(u"good.txt", text, 1));
+        a.entries.push_back(Entry(u"bad.txt", text, 1));
+        c.damage(a.entries[1]);
+        WriteBytes(s / "a.ach", a.Build());
+        CArchive2 archive;
+        ASSERT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, nullptr), S_OK) << c.what;
+        EXPECT_EQ(archive.VerifyEntry(0), S_OK) << c.what;
+        EXPECT_TRUE(FAILED(archive.VerifyEntry(1))) << c.what;
+        EXPECT_EQ(archive.ValidateEntry(1), S_OK) << c.what << ": the validation checks the stored bytes only";
+        fs::remove_all(s / "out");
+        fs::create_directories(s / "out");
+        HRESULT extracted = archive.ExtractAll(ToVo(s / "out").c_str(), 0);
+        EXPECT_TRUE(FAILED(extracted) || extracted == S_FALSE) << c.what;
+        archive.Close();
+    }
+}
+
 // A directory that does not hold what the end record says is refused by
 // every mode that reads it, naming the record where the walk stopped, and
 // nothing is written.
