@@ -98,6 +98,15 @@ HRESULT CArchive2::Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *p
     m_totalUncompressed = 0;
     m_directoryWalked = 0;
     m_refusedEntry = false;
+    // Nothing of an archive opened before by this object carries over: its
+    // stub length or output position would misplace every record written.
+    m_startOffset = 0;
+    m_outputPosition = 0;
+    m_volumeCount = 0;
+    m_entriesWritten = 0;
+    m_directoryCursor = -1;
+    m_changed = 0;
+    m_checkedFolder[0] = 0;
 
     switch (mode) {
     case ARC_OPEN_CREATE: return OpenCreate();

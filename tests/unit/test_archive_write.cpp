@@ -143,6 +143,36 @@ TEST(ArchiveWrite, EmptyArchiveIsTheEndRecordAlone)
     EXPECT_EQ(Le64(file, 28), 0u);
 }
 
+// One object used for archive after archive: nothing of the one before
+// (the stub of a package it read, the output position of one it wrote)
+// reaches the next.
+TEST(ArchiveWrite, OneObjectStartsEachArchiveAfresh)
+{
+    ScratchFolder s;
+    WriteBytes(s / "a.txt", TextBytes("alpha"));
+    TestArchive package;
+    package.stub = Bytes(3000, 'M');
+    package.entries.emplace_back();
+    package.entries[0].name = u"p.txt";
+    package.entries[0].data = TextBytes("p");
+    WriteBytes(s / "package.exe", package.Build());
+    CArchive2 a;
+    ASSERT_EQ(a.Open(ToVo(s / "package.exe").c_str(), ARC_OPEN_READ, nullptr), S_OK);
+    a.Close();
+    for (const char *name : {"first.ach", "second.ach"}) {
+        ASSERT_EQ(a.Open(ToVo(s / name).c_str(), ARC_OPEN_CREATE, nullptr), S_OK) << name;
+        ASSERT_EQ(a.AddEntryToArchive(ToVo(s / "a.txt").c_str(), 1, 6, 0, nullptr), S_OK) << name;
+        ASSERT_EQ(a.Close(), S_OK) << name;
+        std::map<std::string, Bytes> entries = ReadByHand(ReadBytes(s / name));
+        EXPECT_EQ(entries.size(), 1u) << name;
+        EXPECT_EQ(entries["a.txt"], TextBytes("alpha")) << name;
+        CArchive2 check;
+        ASSERT_EQ(check.Open(ToVo(s / name).c_str(), ARC_OPEN_READ, nullptr), S_OK) << name;
+        EXPECT_EQ(check.VerifyEntry(0), S_OK) << name;
+        check.Close();
+    }
+}
+
 TEST(ArchiveWrite, FolderTreeStoredAndDeflatedReadsBackByHandAndByEngine)
 {
     ScratchFolder s;
