@@ -113,15 +113,18 @@ HRESULT CArchive2::ExtractEntry(const VOCHAR *pattern, const VOCHAR *dest, uint3
     ArcPattern prepared;
     hr = CheckForWildcards(pattern, &prepared);
     if (FAILED(hr)) return hr;
-    bool matched = false;
+    bool matched = false, cancelled = false;
     ArcDirectoryEntry entry;
     for (hr = FindFirstCentralDirectory(&entry); hr == S_OK; hr = FindNextCentralDirectory(&entry)) {
         if (!MatchEntryName(&prepared, entry.name)) continue;
         matched = true;
-        ExtractOne(&entry, dest);
-        if (prepared.kind == 0) break;
+        // A failed entry is reported and the next one tried; a cancel ends
+        // the run.
+        cancelled = ExtractOne(&entry, dest) == VO_E_CANCEL;
+        if (cancelled || prepared.kind == 0) break;
     }
     if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
+    if (cancelled) return VO_E_CANCEL;
     return matched ? S_OK : S_FALSE;
 }
 
@@ -143,10 +146,11 @@ HRESULT CArchive2::ExtractEntry(int first, const int *count, const VOCHAR *dest,
     for (hr = FindFirstCentralDirectory(&entry); hr == S_OK && index <= last;
          hr = FindNextCentralDirectory(&entry), ++index) {
         if (index < first || index >= GetArchiveCount()) continue;
-        if (FAILED(ExtractOne(&entry, dest))) break;
+        hr = ExtractOne(&entry, dest);
+        if (FAILED(hr)) break;
     }
     if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
-    return S_FALSE;
+    return hr == VO_E_CANCEL ? VO_E_CANCEL : S_FALSE;
 }
 
 // ---------------------------------------------------------------------------

@@ -342,6 +342,14 @@ TEST(ArchiveQuestions, CancelAnswerStopsTheRun)
     ASSERT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, &progress), S_OK);
     EXPECT_EQ(archive.ExtractAll(Dest(s).c_str(), 0), VO_E_CANCEL);
     EXPECT_FALSE(fs::exists(s / "out" / "b.txt"));
+    // The same by name and by index.
+    progress.answers = {VO_E_CANCEL};
+    EXPECT_EQ(archive.ExtractEntry(VOTEXT("*.*"), Dest(s).c_str(), 0), VO_E_CANCEL);
+    EXPECT_FALSE(fs::exists(s / "out" / "b.txt"));
+    progress.answers = {VO_E_CANCEL};
+    int two = 2;
+    EXPECT_EQ(archive.ExtractEntry(0, &two, Dest(s).c_str(), 0), VO_E_CANCEL);
+    EXPECT_FALSE(fs::exists(s / "out" / "b.txt"));
 }
 
 TEST(ArchiveVolumes, EntryCrossingIntoVolumeTwoAndMissingVolumeThree)
