@@ -5,6 +5,8 @@ usage: make_archive.py OUTPUT KIND
   KIND  good     a folder, a deflated text, a stored binary, a non-ASCII name
         hostile  the good entries plus one whose name climbs out ("..\\evil.txt")
         corrupt  the good entries with the stored binary's data damaged
+        control  the good entries plus one whose name holds a newline and an
+                 escape sequence, its data damaged
 """
 import struct
 import sys
@@ -50,6 +52,8 @@ def main():
     ]
     if kind == "hostile":
         entries.append(("..\\evil.txt", b"x", 0, 0x20, False))
+    if kind == "control":
+        entries.append(("a\nb\x1b[31m.txt", b"x" * 100, 0, 0x20, True))
     with open(output, "wb") as f:
         f.write(build(entries, "sample \u2713"))
 

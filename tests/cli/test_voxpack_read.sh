@@ -27,6 +27,7 @@ expect_code() {  # expect_code CODE COMMAND...
 python3 "$here/make_archive.py" "$work/good.ach" good
 python3 "$here/make_archive.py" "$work/hostile.ach" hostile
 python3 "$here/make_archive.py" "$work/corrupt.ach" corrupt
+python3 "$here/make_archive.py" "$work/control.ach" control
 
 check "list succeeds" expect_code 0 "$voxpack" list "$work/good.ach"
 check "list names the entries" grep -q 'docs\\readme.txt' "$work/out"
@@ -78,6 +79,13 @@ for command in list test extract delete comment; do
 done
 check "damaged directory: nothing written" test ! -e "$work/ly" -a ! -e "$work/~lying.ach"
 check "damaged directory: archive unchanged" cmp -s "$work/lying.ach" "$work/lying.orig"
+
+# Control characters in a name are shown, not obeyed.
+check "list of a name with control characters" expect_code 0 "$voxpack" list "$work/control.ach"
+check "the name listed on one line, escaped" grep -qF 'a\x0Ab\x1B[31m.txt' "$work/out"
+check "no escape byte listed" eval '! grep -q $'"'"'\x1b'"'"' "$work/out"'
+check "its damage on one line, escaped" expect_code 1 "$voxpack" test "$work/control.ach"
+check "one error line" test "$(wc -l <"$work/err")" = 1 -a "$(grep -c 'a\\x0Ab' "$work/err")" = 1
 
 check "missing archive, exit 2" expect_code 2 "$voxpack" list "$work/missing.ach"
 check "one line for it" test "$(wc -l <"$work/err")" = 1

@@ -102,9 +102,25 @@ void LogLine(uint32_t type, const std::string &text)
     VoxpackLog().Write(type, nullptr, 0, VOTEXT("%s"), wide.c_str());
 }
 
+std::string Printable(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c != 0x7F) {
+            out += (char)c;
+            continue;
+        }
+        char escaped[8];
+        snprintf(escaped, sizeof escaped, "\\x%02X", c);
+        out += escaped;
+    }
+    return out;
+}
+
 void PrintError(const std::string &text)
 {
-    fprintf(stderr, "voxpack: %s\n", text.c_str());
+    fprintf(stderr, "voxpack: %s\n", Printable(text).c_str());
     fflush(stderr);
     LogLine(CLog::LOG_ERR, text);
 }

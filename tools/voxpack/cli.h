@@ -43,6 +43,10 @@ void LogLine(uint32_t type, const std::string &text);
 // "voxpack: " + text, one line on standard error (and an error line in the
 // log).
 void PrintError(const std::string &text);
+// A name as it may be printed: control characters (a newline, an escape
+// sequence) shown as \xNN, so that a hostile entry name can neither split
+// an error line nor drive the terminal.
+std::string Printable(const std::string &text);
 // True when standard error is a terminal (progress bars, questions).
 bool IsTerminal();
 // The deflate level of "-l" (default 6); false (after printing why) when it

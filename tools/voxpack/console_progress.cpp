@@ -96,7 +96,7 @@ int CConsoleProgress::OnStatus(uint32_t status)
     case ARC_STAT_VALIDATE:
     case ARC_STAT_ADD:
         m_entry = ToUtf8(GetText());
-        if (m_verbose && !m_showBar) fprintf(stderr, "%s\n", m_entry.c_str());
+        if (m_verbose && !m_showBar) fprintf(stderr, "%s\n", Printable(m_entry).c_str());
         break;
     case ARC_STAT_ITEMDONE:
         ++m_entriesDone;
@@ -135,7 +135,7 @@ void CConsoleProgress::AnswerQuestion(bool readOnly)
     ClearBar();
     for (;;) {
         fprintf(stderr, "%s%s exists. Replace it? [y]es, [a]ll, [n]o, n[o]ne, [c]ancel: ",
-                path.c_str(), readOnly ? " (read-only)" : "");
+                Printable(path).c_str(), readOnly ? " (read-only)" : "");
         fflush(stderr);
         std::string line;
         if (!std::getline(std::cin, line)) return SetAnswer(VO_E_CANCEL);

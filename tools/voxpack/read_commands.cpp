@@ -111,7 +111,7 @@ int CommandList(const CommandLine &line)
         const char *method = r.method == ARC_METHOD_STORE ? "stored" : r.method == ARC_METHOD_DEFLATE ? "deflate" : "?";
         printf("%12" PRIu64 " %12" PRIu64 " %-7s %-16s %s\n", r.uncompressedSize, r.compressedSize,
                (r.attributes & ARC_ATTR_FOLDER) ? "folder" : method, FormatTime(r.fileTime).c_str(),
-               ToUtf8(e.name).c_str());
+               Printable(ToUtf8(e.name)).c_str());
         totalSize += r.uncompressedSize;
         totalStored += r.compressedSize;
     }
