@@ -241,6 +241,7 @@ protected:
                         uint32_t *attributes);
     void RememberCheckedFolder(const VOCHAR *folder);
     int RunLength(const int *count) const;
+    int LastOfRun(int first, const int *count) const;
 
     // Writing internals.
     HRESULT FinishWriting();

@@ -1,6 +1,7 @@
 // CArchive2: extraction, validation, and the size and room estimates.
 #include "archive/archive.h"
 
+#include <cstdint>
 #include <cstring>
 #include <zlib.h>
 
@@ -30,6 +31,14 @@ uint32_t Crc(uint32_t crc, const uint8_t *bytes, uint32_t size)
 int CArchive2::RunLength(const int *count) const
 {
     return count && *count > 0 ? *count : 1;
+}
+
+// The index of a run's last entry, without overflow: a run past the last
+// index ends with the directory.
+int CArchive2::LastOfRun(int first, const int *count) const
+{
+    int64_t last = (int64_t)first + RunLength(count) - 1;
+    return last > INT32_MAX ? INT32_MAX : (int)last;
 }
 
 HRESULT CArchive2::ExtractOne(const ArcDirectoryEntry *entry, const VOCHAR *dest)
@@ -140,7 +149,7 @@ HRESULT CArchive2::ExtractEntry(int first, const int *count, const VOCHAR *dest,
     }
     m_extractFlags = flags;
     m_checkedFolder[0] = 0;  // each extraction checks afresh
-    int last = first + RunLength(count) - 1;
+    int last = LastOfRun(first, count);
     int index = 0;
     ArcDirectoryEntry entry;
     for (hr = FindFirstCentralDirectory(&entry); hr == S_OK && index <= last;

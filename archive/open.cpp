@@ -488,7 +488,8 @@ HRESULT CArchive2::MapCentralDirectories(int count)
     int64_t fileSize = VoFileGetSize(m_readFile);
     int64_t most = fileSize / ARC_DIRECTORY_RECORD_SIZE + 1;
     if (count > most) count = (int)most;
-    m_recordPositions = (int64_t *)VoMemAlloc(sizeof(int64_t) * (size_t)count);
+    uint64_t bytes = sizeof(int64_t) * (uint64_t)count;  // 64-bit: no wrap on 32-bit systems
+    m_recordPositions = bytes <= SIZE_MAX ? (int64_t *)VoMemAlloc((size_t)bytes) : nullptr;
     if (!m_recordPositions) {
         ReportError(ARC_ERR_NOMEMORY, "MapCentralDirectories");
         return E_OUTOFMEMORY;

@@ -173,7 +173,7 @@ HRESULT CArchive2::GetSizeExtractEntry(int first, const int *count, uint64_t *si
 {
     *size = 0;
     if (!IsOpen()) return E_FAIL;
-    int last = first + RunLength(count) - 1;
+    int last = LastOfRun(first, count);
     bool counted = false;
     int index = 0;
     ArcDirectoryEntry entry;

@@ -273,6 +273,13 @@ TEST(ArchiveExtract, ByPatternByIndexAndWithoutPaths)
     EXPECT_EQ(archive.GetSizeExtractEntry(3, &count, &size, 0), S_OK);
     EXPECT_EQ(size, 5000u);
     EXPECT_EQ(archive.GetSizeExtractEntry(7, &count, &size, 0), S_FALSE);
+    // A run as long as an int allows ends with the directory.
+    int most = INT32_MAX;
+    EXPECT_EQ(archive.GetSizeExtractEntry(3, &most, &size, 0), S_OK);
+    EXPECT_EQ(size, 5000u);
+    EXPECT_EQ(archive.ExtractEntry(1, &most, Dest(s, "most").c_str(), 0), S_FALSE);
+    EXPECT_TRUE(fs::exists(s / "most" / "notes.TXT"));
+    EXPECT_EQ(archive.IsSpaceForExtractEntry(1, &most, Dest(s, "most").c_str(), 0), S_OK);
 }
 
 TEST(ArchiveExtract, DestinationMustBeAnExistingFolder)
