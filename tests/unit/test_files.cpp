@@ -9,6 +9,7 @@
 #include <string>
 
 #include "files/files.h"
+#include "format/format.h"
 #include "log/errors.h"
 #include "platform/utf8.h"
 
@@ -448,6 +449,14 @@ TEST(FilesTempFile, NumbersUniquenessAndSmallBuffers)
     EXPECT_EQ(VoCreateTempFileAndNameEx(prefix.c_str(), nullptr, nullptr, P("x").c_str(), out, VO_MAX_PATH), S_OK);
     EXPECT_NE(VoCreateTempFileAndNameEx(prefix.c_str(), nullptr, nullptr, P("x").c_str(), out, VO_MAX_PATH), S_OK);
     EXPECT_EQ(N(out), "");
+
+    // A token far longer than the format that names it: refused for the
+    // name's room, never formatted past the number's buffer.
+    ASSERT_EQ(VoPrintF_CreateTokenTable(), 1);
+    ASSERT_EQ(VoPrintF_AddToken(P("LongTempPart").c_str(), VoString(50000, 'x').c_str()), 1);
+    EXPECT_EQ(VoCreateTempFileAndNameEx(prefix.c_str(), nullptr, nullptr, P("$(LongTempPart)%d").c_str(), out,
+                                        VO_MAX_PATH), E_INVALIDARG);
+    VoPrintF_DestroyTokenTable();
 
     VoString missing = scratch.Path("missing/");
     EXPECT_EQ(VoCreateTempFileAndName(missing.c_str(), nullptr, out, VO_MAX_PATH), VO_E_FILENOTFOUND);

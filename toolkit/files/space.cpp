@@ -123,7 +123,7 @@ HRESULT VoCreateTempFileAndNameEx(const VOCHAR *prefix, const VOCHAR *middle, co
     HRESULT result = E_INVALIDARG;
     uint32_t error = 0;
     for (uint32_t n = 1; n != 0; ++n) {
-        int numberLength = VoPrintF(number, numberFormat, (int)n);
+        int numberLength = VoPrintFN(number, (int)numberChars, numberFormat, (int)n);
         if (outChars < 0 || (size_t)outChars < fixedLength + (size_t)numberLength + 1) {
             result = E_INVALIDARG;
             break;

@@ -13,9 +13,9 @@
 // Incomplete directives and unknown or unclosed tokens are copied as
 // they stand.
 //
-// Arguments: every integer, character and pointer argument is 32 bits wide
-// (int, unsigned, const VOCHAR *); "%I64d" and friends take 64 bits, the
-// floating conversions a double.
+// Arguments: every integer and character argument is 32 bits wide (int,
+// unsigned), a text is a pointer (const VOCHAR *); "%I64d" and friends take
+// 64 bits, the floating conversions a double.
 #pragma once
 
 #include <cstdarg>
