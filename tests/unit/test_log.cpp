@@ -46,15 +46,22 @@ TEST(Log, RefusalsAndSelection)
     EXPECT_EQ(log.Write(CLog::LOG_WARN, nullptr, 0, VOTEXT("not selected")), S_OK);
     EXPECT_EQ(log.Write(3, nullptr, 0, VOTEXT("both %d"), 2), S_OK);
     EXPECT_EQ(log.Write(CLog::LOG_ERR, nullptr, 0, VOTEXT("%s 100%%"), VOTEXT("done")), S_OK);
+    EXPECT_EQ(log.Write(CLog::LOG_ERR, nullptr, 0, VOTEXT("$d $(Name) $$ %d"), 7), S_OK);
     VoString longer(1500, 'x');
     EXPECT_EQ(log.Write(CLog::LOG_ERR, nullptr, 0, longer.c_str()), S_OK);
     log.Shutdown();
     EXPECT_EQ(log.Write(CLog::LOG_ERR, nullptr, 0, VOTEXT("late")), VO_E_NOTENABLED);
     std::vector<std::string> lines = Lines(ReadText(s / "run.log"));
-    ASSERT_EQ(lines.size(), 3u);
+    ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], "????both 2");
     EXPECT_EQ(lines[1], "ERR done 100%");
-    EXPECT_EQ(lines[2], "ERR " + std::string(1023, 'x'));
+    EXPECT_EQ(lines[2], "ERR $d $(Name) $$ 7");
+    EXPECT_EQ(lines[3], "ERR " + std::string(1023, 'x'));
+    // A name that cannot take ".previous" whole is refused.
+    VoString folder = ToVo(s / "");
+    VoString fits = folder + VoString(250 - folder.size(), 'n');
+    EXPECT_EQ(CLog().Init((fits + VOTEXT("n")).c_str(), CLog::LOG_ERR, 0), E_INVALIDARG);
+    EXPECT_EQ(CLog().Init(fits.c_str(), CLog::LOG_ERR, 0), S_OK);
 }
 
 TEST(Log, TimeStampAndSourcePosition)

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "fileio.h"
 #include "files/files.h"
@@ -36,6 +37,20 @@ FILE *OpenForAppend(const VOCHAR *path)
     VoUtf16ToUtf8(path, utf8, sizeof utf8);
     return fopen(utf8, "ab");
 #endif
+}
+
+// The format with every "$" doubled: log lines take the C conversions
+// only, so a "$" in a format (a token, a locale conversion) can never read
+// an argument that was not passed.
+std::vector<VOCHAR> PlainFormat(const VOCHAR *format)
+{
+    std::vector<VOCHAR> plain;
+    for (const VOCHAR *p = format; p && *p; ++p) {
+        plain.push_back(*p);
+        if (*p == '$') plain.push_back('$');
+    }
+    plain.push_back(0);
+    return plain;
 }
 
 }  // namespace
@@ -79,12 +94,14 @@ HRESULT CLog::Init(const VOCHAR *fileName, uint32_t flags, int32_t maxSize)
 {
     CVoLockHolder hold(&m_lock);
     if (!fileName || flags == 0) return E_INVALIDARG;
+    // Both names must fit whole: a cut name would be another file, and a
+    // cut ".previous" name could be the log itself, deleted on rotation.
+    static const VOCHAR kSuffix[] = {'.', 'p', 'r', 'e', 'v', 'i', 'o', 'u', 's', 0};
+    size_t length = VoStrLen(fileName);
+    if (length + VoStrLen(kSuffix) >= 260) return E_INVALIDARG;
     VoStrCopyN(m_fileName, fileName, 260);
-    // The ".previous" name is cut like every path of 260 units.
-    VOCHAR suffix[] = {'.', 'p', 'r', 'e', 'v', 'i', 'o', 'u', 's', 0};
     VoStrCopyN(m_previousName, fileName, 260);
-    size_t length = VoStrLen(m_previousName);
-    VoStrCopyN(m_previousName + length, suffix, 260 - length);
+    VoStrCopyN(m_previousName + length, kSuffix, 260 - length);
     m_flags = flags;
     m_maxSize = maxSize;
     if (!Open()) return VO_E_OPENFAILED;
@@ -141,8 +158,7 @@ HRESULT CLog::WriteV(uint32_t type, const VOCHAR *sourceFile, int sourceLine, co
         return VO_E_OPENFAILED;
     }
     VOCHAR message[kMaxMessage + 1];
-    VOCHAR empty[1] = {0};
-    VoVPrintFN(message, kMaxMessage + 1, format ? format : empty, args);
+    VoVPrintFN(message, kMaxMessage + 1, PlainFormat(format).data(), args);
     WriteLine(type, sourceFile, sourceLine, message);
     return S_OK;
 }

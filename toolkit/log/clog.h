@@ -36,13 +36,15 @@ public:
     CLog(const CLog &other);
     CLog &operator=(const CLog &other);
 
-    // Opens fileName for appending. E_INVALIDARG for a null name or flags 0;
-    // VO_E_OPENFAILED when the file cannot be opened.
+    // Opens fileName for appending. E_INVALIDARG for a null name, flags 0 or
+    // a name too long to take ".previous" within 259 units; VO_E_OPENFAILED
+    // when the file cannot be opened.
     HRESULT Init(const VOCHAR *fileName, uint32_t flags, int32_t maxSize);
     // Writes one line when (type & flags & 0xFFFF) is not 0; S_OK also when
     // the type is not selected. VO_E_NOTENABLED before Init; VO_E_OPENFAILED
     // when the file could not be reopened after rotation (the log is then
-    // disabled). The message is formatted with VoVPrintFN.
+    // disabled). The message is formatted with VoVPrintFN, with the C
+    // conversions only: a "$" in the format is written as it stands.
     HRESULT Write(uint32_t type, const VOCHAR *sourceFile, int sourceLine, const VOCHAR *format, ...);
     HRESULT WriteV(uint32_t type, const VOCHAR *sourceFile, int sourceLine, const VOCHAR *format, va_list args);
     void Shutdown();
