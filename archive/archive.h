@@ -195,6 +195,7 @@ protected:
     HRESULT OpenSEA();
     HRESULT OpenMultiVol();
     HRESULT CreateTemporaryFile(const char *operation);
+    static bool MakeFullPath(const VOCHAR *path, VOCHAR *full);
     HRESULT LoadArchive(HVOFILE file);
     HRESULT WalkDirectory();
     HRESULT LoadEndOfCentralDirectory(HVOFILE file);

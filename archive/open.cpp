@@ -77,11 +77,23 @@ void CArchive2::ReportError(uint32_t diagnostic, const char *operation, int numb
 // ---------------------------------------------------------------------------
 // Open and Close
 
+// The archive's full path, whole: a path cut to fit would name another
+// file, which create mode would overwrite.
+bool CArchive2::MakeFullPath(const VOCHAR *path, VOCHAR *full)
+{
+    if (!path || !*path) return false;
+    size_t length = VoPathGetFull(path, full, ARC_TEXT_UNITS);
+    if (length > 0) return length < ARC_TEXT_UNITS;
+    // No full form: the path as it stands, when it fits.
+    if (VoStrLen(path) >= ARC_TEXT_UNITS) return false;
+    VoStrCopyN(full, path, ARC_TEXT_UNITS);
+    return true;
+}
+
 HRESULT CArchive2::Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *progress)
 {
-    if (!path || !*path) return E_INVALIDARG;
     VOCHAR full[ARC_TEXT_UNITS];
-    if (!VoPathGetFull(path, full, ARC_TEXT_UNITS)) VoStrCopyN(full, path, ARC_TEXT_UNITS);
+    if (!MakeFullPath(path, full)) return E_INVALIDARG;
     VOCHAR root[ARC_TEXT_UNITS];
     m_fileSystemName[0] = 0;
     if (VoGetRootPathFromFilePath(full, root, ARC_TEXT_UNITS))

@@ -127,8 +127,7 @@ void CArchive2::AddVolumeComment(const VOCHAR *text)
 HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
 {
     const char *operation = "Annotate";
-    if (!archivePath) return E_INVALIDARG;
-    if (!VoPathGetFull(archivePath, m_archivePath, ARC_TEXT_UNITS)) VoStrCopyN(m_archivePath, archivePath, ARC_TEXT_UNITS);
+    if (!MakeFullPath(archivePath, m_archivePath)) return E_INVALIDARG;
     HVOFILE file = VoFileOpen(m_archivePath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_READ, VO_OPEN_EXISTING);
     if (!file) {
         ReportError(ARC_ERR_OPEN, operation, m_archivePath);

@@ -173,6 +173,19 @@ TEST(ArchiveWrite, OneObjectStartsEachArchiveAfresh)
     }
 }
 
+// A path too long for the engine is refused, never opened cut short (a
+// shorter name would be another file, overwritten in create mode).
+TEST(ArchiveWrite, PathsTooLongAreRefusedNotCut)
+{
+    ScratchFolder s;
+    VoString folder = ToVo(s / "");
+    VoString longPath = folder + VoString(300 - folder.size(), 'l');
+    for (uint32_t mode : {ARC_OPEN_CREATE, ARC_OPEN_READ})
+        EXPECT_EQ(CArchive2().Open(longPath.c_str(), mode, nullptr), E_INVALIDARG) << mode;
+    EXPECT_EQ(CArchive2().Annotate(longPath.c_str(), VOTEXT("x")), E_INVALIDARG);
+    EXPECT_TRUE(fs::is_empty(s / ""));
+}
+
 TEST(ArchiveWrite, FolderTreeStoredAndDeflatedReadsBackByHandAndByEngine)
 {
     ScratchFolder s;

@@ -168,7 +168,7 @@ int CommandCreate(const CommandLine &line)
     CArchive2 archive;
     HRESULT hr = archive.Open(partial.c_str(), ARC_OPEN_CREATE, nullptr);
     if (FAILED(hr)) {
-        PrintError(path + ": " + DescribeResult(hr));
+        PrintError(path + ": " + DescribeOpenResult(archive, hr));
         return VOXPACK_USAGE;
     }
     AddPaths(archive, progress, line.positional, o);
