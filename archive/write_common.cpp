@@ -6,11 +6,21 @@
 #include "archive/entry_item.h"
 #include "files/files.h"
 
+namespace {
+const uint32_t kErrorDiskFull = 112, kErrorHandleDiskFull = 39;  // the Win32 numbers, also on POSIX
+}  // namespace
+
 HRESULT CArchive2::WriteOutput(const void *bytes, uint32_t size, const char *operation)
 {
     if (size && !VoFileWrite(m_outputFile, bytes, size)) {
-        ReportError(ARC_ERR_WRITE, operation, m_outputPath[0] ? m_outputPath : m_archivePath);
-        return VO_E_WRITE;
+        // A full disk is named as such; and the position follows the file,
+        // part of the bytes may have been written.
+        uint32_t error = VoGetLastError();
+        bool full = error == kErrorDiskFull || error == kErrorHandleDiskFull;
+        int64_t position = VoFileTell(m_outputFile);
+        if (position >= 0 && (uint64_t)position >= m_startOffset) m_outputPosition = (uint64_t)position - m_startOffset;
+        ReportError(full ? ARC_ERR_DISKSPACE : ARC_ERR_WRITE, operation, m_outputPath[0] ? m_outputPath : m_archivePath);
+        return full ? VO_E_DISKFULL : VO_E_WRITE;
     }
     m_outputPosition += size;
     return S_OK;

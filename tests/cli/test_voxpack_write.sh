@@ -136,5 +136,16 @@ else
   echo "(no tmpfs mount here: the full-disk check is skipped)"
 fi
 
+# A full disk (a small tmpfs, where the tests may mount one): named as such,
+# once, and nothing left behind.
+mkdir -p "$work/full"
+if mount -t tmpfs -o size=256k tmpfs "$work/full" 2>/dev/null; then
+  head -c 600000 /dev/urandom >"$work/big.bin"
+  check "full disk, exit 1" expect_code 1 "$voxpack" create "$work/full/a.ach" "$work/big.bin"
+  check "full disk named once" test "$(grep -c 'no space left on the device' "$work/err")" = 1
+  check "full disk: nothing left" test -z "$(ls -A "$work/full")"
+  umount "$work/full"
+fi
+
 echo "$passes passed, $failures failed"
 [ "$failures" = 0 ]

@@ -17,7 +17,7 @@ const char *DescribeDiagnostic(uint32_t diagnostic)
     case ARC_ERR_SIGNATURE: return "not an archive, or a damaged record";
     case ARC_ERR_BLOCK: return "copy incomplete";
     case ARC_ERR_BUFFER: return "name or pattern too long or too short";
-    case ARC_ERR_DISKSPACE: return "not enough disk space, or the destination does not exist";
+    case ARC_ERR_DISKSPACE: return "no space left on the device (or the destination does not exist)";
     case ARC_ERR_WRITE: return "write failure, or damaged compressed data";
     case ARC_ERR_READ: return "read failure: the archive is damaged or truncated";
     case ARC_ERR_FILETIME: return "cannot read the file time";
@@ -42,7 +42,7 @@ std::string DescribeResult(HRESULT result)
     case VO_E_NOFILE: return "no such file";
     case VO_E_SMALLBUFFER: return "name or pattern refused";
     case VO_E_BADSIGNATURE: return "not an archive (no end record found)";
-    case VO_E_DISKFULL: return "not enough disk space, or the destination does not exist";
+    case VO_E_DISKFULL: return "no space left on the device (or the destination does not exist)";
     case E_OUTOFMEMORY: return "out of memory";
     case E_NOTIMPL: return "unsupported compression method";
     case E_INVALIDARG: return "invalid argument";
@@ -84,9 +84,14 @@ int CConsoleProgress::OnError(uint32_t diagnostic)
     std::string where = m_archive;
     if (!detail.empty()) where += ": " + detail;
     else if (!m_entry.empty()) where += ": " + m_entry;
-    ClearBar();
-    PrintError(where + ": " + DescribeDiagnostic(diagnostic));
+    // A failure the engine meets again on its way out (a full disk, when the
+    // directory is written too) is told once.
+    std::string line = where + ": " + DescribeDiagnostic(diagnostic);
     ++m_failures;
+    if (line == m_lastError) return 0;
+    m_lastError = line;
+    ClearBar();
+    PrintError(line);
     return 0;
 }
 

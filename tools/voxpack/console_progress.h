@@ -45,6 +45,7 @@ private:
 
     std::string m_archive;
     std::string m_entry;  // the entry being worked on
+    std::string m_lastError;
     bool m_showBar;
     bool m_verbose;
     bool m_barShown = false;

@@ -176,7 +176,9 @@ int CommandCreate(const CommandLine &line)
     progress.Finish();
     if (FAILED(hr) || !VoPathRename(partial.c_str(), archivePath.c_str())) {
         VoPathDeleteFile(partial.c_str());
-        PrintError(path + ": could not be written" + (FAILED(hr) ? ": " + DescribeResult(hr) : std::string()));
+        // The cause was told already when the engine reported it.
+        bool told = progress.Failures() > 0;
+        PrintError(path + ": not written" + (FAILED(hr) && !told ? ": " + DescribeResult(hr) : std::string()));
         return VOXPACK_SOME_FAILED;
     }
     return progress.Failures() ? VOXPACK_SOME_FAILED : VOXPACK_OK;
