@@ -220,6 +220,7 @@ protected:
     HRESULT ExtractInternalZipCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry,
                                           const VOCHAR *target);
     HRESULT OpenTarget(const VOCHAR *target, HVOFILE *out, const char *operation);
+    bool RefuseFolderWithData(const ArcDirectoryEntry *entry, const char *operation);
     HRESULT FinishTarget(HVOFILE target, const ArcDirectoryEntry *entry,
                          uint32_t dataCrc, uint32_t contentCrc, const char *operation);
     HVOFILE FindVolumeForOffset(uint64_t *offset, int *volume);

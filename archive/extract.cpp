@@ -41,8 +41,19 @@ int CArchive2::LastOfRun(int first, const int *count) const
     return last > INT32_MAX ? INT32_MAX : (int)last;
 }
 
+// A folder entry that claims data lies: its sizes would count in the room
+// checks, so extraction and verification refuse it alike.
+bool CArchive2::RefuseFolderWithData(const ArcDirectoryEntry *entry, const char *operation)
+{
+    const ArcDirectoryRecord &r = entry->record;
+    if (!(r.attributes & ARC_ATTR_FOLDER) || (r.compressedSize == 0 && r.uncompressedSize == 0)) return false;
+    ReportError(ARC_ERR_CRC, operation, entry->name);
+    return true;
+}
+
 HRESULT CArchive2::ExtractOne(const ArcDirectoryEntry *entry, const VOCHAR *dest)
 {
+    if (RefuseFolderWithData(entry, "ExtractDirectoryEntry")) return VO_E_BADDATA;
     if (entry->record.attributes & ARC_ATTR_FOLDER) {
         if (m_extractFlags & ARC_EXTRACT_NOPATHS) return S_OK;
         return ExtractDirectoryEntry(entry, dest);
@@ -394,7 +405,7 @@ HRESULT CArchive2::VerifyEntry(int index)
     uint64_t size = entry.record.uncompressedSize;
     if (m_progress) m_progress->Begin(entry.name, ArcLow(size), ArcHigh(size));
     HRESULT result = S_OK;
-    if (RefuseUnsafeName(&entry)) {
+    if (RefuseUnsafeName(&entry) || RefuseFolderWithData(&entry, "VerifyEntry")) {
         result = VO_E_BADDATA;
     } else if (!(entry.record.attributes & ARC_ATTR_FOLDER)) {
         ArcDataSource source;
