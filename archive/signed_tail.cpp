@@ -13,8 +13,6 @@ const uint32_t kPe32Magic = 0x10B, kPe32PlusMagic = 0x20B;
 // The certificate table is data directory 4; its entry lies at these
 // offsets of the optional header.
 const uint32_t kPe32SecurityEntry = 128, kPe32PlusSecurityEntry = 144;
-// Signing tools pad the file to 8 bytes before the table.
-const int64_t kMaxPadding = 8;
 
 bool ReadAt(HVOFILE file, int64_t position, uint8_t *bytes, uint32_t size)
 {

@@ -81,6 +81,18 @@ check "sea" expect_code 0 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work
 check "the package tests" expect_code 0 "$voxpack" test "$work/setup.exe"
 check "the package extracts" expect_code 0 "$voxpack" extract "$work/setup.exe" -o "$work/x-sea"
 check "package round trip" same_tree "$work/src/pkg" "$work/x-sea/pkg"
+# sea never costs a file it did not make: an output that is an input, an
+# existing output without --force, and a failure all leave every file.
+cp "$work/vol.ach" "$work/vol.orig"
+check "sea onto its archive refused" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/vol.ach"
+check "sea onto its stub refused" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/stub.exe"
+check "sea keeps an existing output" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/setup.exe"
+check "sea says so" grep -q "setup.exe: exists (use --force" "$work/err"
+echo "not an archive" >"$work/notarc.txt"
+cp "$work/setup.exe" "$work/setup.orig"
+check "sea of a non-archive fails" expect_code 2 "$voxpack" sea "$work/notarc.txt" "$work/stub.exe" "$work/setup.exe" --force
+check "inputs and output all kept" eval 'cmp -s "$work/vol.ach" "$work/vol.orig" && test -s "$work/stub.exe" && cmp -s "$work/setup.exe" "$work/setup.orig" && test ! -e "$work/setup.exe.part"'
+check "sea --force replaces" expect_code 0 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/setup.exe" --force
 check "unsea" expect_code 0 "$voxpack" unsea "$work/setup.exe" "$work/unsea"
 check "the stub comes back" cmp -s "$work/stub.exe" "$work/unsea/Seastub.exe"
 check "the archive comes back" test "$(sha256sum <"$work/unsea/vol.ach")" = "$sum"

@@ -62,11 +62,13 @@ const std::vector<Command> &Commands()
          "usage: voxpack comment ARCHIVE TEXT\n"
          "\n"
          "Replaces the comment of ARCHIVE (at most 1023 characters; \"\" clears it).\n"},
-        {"sea", CommandSea, {}, {"-v"}, "join a stub program and an archive into one executable",
-         "usage: voxpack sea ARCHIVE STUB OUTPUT\n"
+        {"sea", CommandSea, {}, {"--force", "-v"}, "join a stub program and an archive into one executable",
+         "usage: voxpack sea ARCHIVE STUB OUTPUT [--force]\n"
          "\n"
          "Writes OUTPUT: the program STUB followed by ARCHIVE, a self-extracting\n"
-         "archive. An incomplete OUTPUT is removed after a failure.\n"},
+         "archive. It is written as OUTPUT.part and renamed when complete, so a\n"
+         "failure leaves an existing OUTPUT as it was; an existing OUTPUT is\n"
+         "replaced only with --force, and OUTPUT may not be ARCHIVE or STUB.\n"},
         {"unsea", CommandUnsea, {}, {"--overwrite", "-v"}, "split a self-extracting archive into stub and archive",
          "usage: voxpack unsea SEA DESTFOLDER [--overwrite]\n"
          "\n"

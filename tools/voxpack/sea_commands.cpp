@@ -56,6 +56,30 @@ struct SeaContext {
     VoText output, stub;
 };
 
+bool SamePath(const VoText &a, const VoText &b)
+{
+#ifdef _WIN32
+    return VoStrCmpI(a.c_str(), b.c_str()) == 0;
+#else
+    return a == b;
+#endif
+}
+
+// OUTPUT must be new (or --force), and neither of the inputs.
+bool CheckSeaOutput(const CommandLine &line, const SeaContext &context)
+{
+    const std::string &output = line.positional[2];
+    if (SamePath(context.output, FullPath(line.positional[0])) || SamePath(context.output, context.stub)) {
+        PrintError(output + ": the output cannot be one of the inputs");
+        return false;
+    }
+    if (VoPathGetAttributes(context.output.c_str()) != VO_INVALID_ATTRIBUTES && !line.Has("--force")) {
+        PrintError(output + ": exists (use --force to replace it)");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int CommandSea(const CommandLine &line)
@@ -69,14 +93,21 @@ int CommandSea(const CommandLine &line)
         PrintError(line.positional[1] + ": no such file");
         return VOXPACK_USAGE;
     }
+    if (!CheckSeaOutput(line, context)) return VOXPACK_USAGE;
+    // Written as OUTPUT.part, which takes OUTPUT's name only when complete:
+    // a failure or a kill never costs the previous OUTPUT, and only the file
+    // this run made is deleted.
+    VoText output = context.output;
+    context.output = output + ToText(".part");
     CConsoleProgress progress(line.positional[0], IsTerminal(), line.Has("-v"));
     int code = RunOnArchive(line.positional[0], ARC_OPEN_SEA, progress, [](CArchive2 &a, void *c) {
         SeaContext *sea = (SeaContext *)c;
         return a.CreateSEA(sea->output.c_str(), sea->stub.c_str(), 0);
     }, &context);
-    if (code != VOXPACK_OK && VoPathDeleteFile(context.output.c_str()))
-        PrintError(line.positional[2] + ": removed the incomplete output");
-    return code;
+    if (code == VOXPACK_OK && VoPathRename(context.output.c_str(), output.c_str())) return code;
+    VoPathDeleteFile(context.output.c_str());
+    PrintError(line.positional[2] + ": not written");
+    return code == VOXPACK_OK ? VOXPACK_SOME_FAILED : code;
 }
 
 int CommandUnsea(const CommandLine &line)
