@@ -196,6 +196,7 @@ protected:
     HRESULT OpenMultiVol();
     HRESULT CreateTemporaryFile(const char *operation);
     static bool MakeFullPath(const VOCHAR *path, VOCHAR *full);
+    HRESULT LockForRewrite(const char *operation);
     HRESULT LoadArchive(HVOFILE file);
     HRESULT WalkDirectory();
     HRESULT LoadEndOfCentralDirectory(HVOFILE file);

@@ -207,9 +207,21 @@ HRESULT CArchive2::CreateTemporaryFile(const char *operation)
     return S_OK;
 }
 
+// A rewrite holds the archive for its whole run, so that a second one is
+// refused at once instead of both writing "~name" and one change being lost.
+HRESULT CArchive2::LockForRewrite(const char *operation)
+{
+    if (VoFileLockForRewrite(m_readFile, m_archivePath)) return S_OK;
+    ReportError(ARC_ERR_OPEN, operation, m_archivePath);
+    VoFileClose(m_readFile);
+    m_readFile = nullptr;
+    return VO_E_SHARING;
+}
+
 HRESULT CArchive2::OpenAppendOrDelete(const char *operation, bool deleting)
 {
     HRESULT hr = OpenExisting(operation, false);
+    if (SUCCEEDED(hr)) hr = LockForRewrite(operation);
     if (FAILED(hr)) return hr;
     if (m_volumeCount > 1) {
         ReportError(ARC_ERR_BADSTATE, operation);
@@ -237,6 +249,7 @@ HRESULT CArchive2::OpenSEA()
 HRESULT CArchive2::OpenMultiVol()
 {
     HRESULT hr = OpenExisting("OpenMultiVol", true);
+    if (SUCCEEDED(hr)) hr = LockForRewrite("OpenMultiVol");
     if (FAILED(hr)) return hr;
     hr = CreateTemporaryFile("OpenMultiVol");
     if (FAILED(hr)) return hr;

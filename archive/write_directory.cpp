@@ -133,6 +133,11 @@ HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
         ReportError(ARC_ERR_OPEN, operation, m_archivePath);
         return VO_E_OPENFILE;
     }
+    if (!VoFileLockForRewrite(file, m_archivePath)) {
+        ReportError(ARC_ERR_OPEN, operation, m_archivePath);
+        VoFileClose(file);
+        return VO_E_SHARING;
+    }
     m_mode = ARC_OPEN_APPEND;
     HRESULT hr = LoadArchive(file);  // closes the file when it fails
     if (FAILED(hr)) {

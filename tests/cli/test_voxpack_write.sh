@@ -148,6 +148,22 @@ else
   echo "(no tmpfs mount here: the full-disk check is skipped)"
 fi
 
+# An archive another process is rewriting (flock(1) holds the same lock a
+# rewrite takes): refused at once, exit 2, and left as it was.
+if command -v flock >/dev/null; then
+  cp "$work/store.ach" "$work/locked.ach"
+  flock "$work/locked.ach" sleep 20 </dev/null >/dev/null 2>&1 &
+  holder=$!
+  sleep 0.5
+  for change in "add $work/src/pkg/zero.txt" "delete zero.txt" "comment note"; do
+    check "locked archive: ${change%% *} refused" expect_code 2 "$voxpack" ${change%% *} "$work/locked.ach" ${change#* }
+    check "locked archive: ${change%% *} says why" grep -q "locked.ach: it is being changed by another process" "$work/err"
+  done
+  pkill -P "$holder" sleep 2>/dev/null
+  kill "$holder" 2>/dev/null
+  check "locked archive unchanged" cmp -s "$work/locked.ach" "$work/store.ach"
+fi
+
 # A full disk (a small tmpfs, where the tests may mount one): named as such,
 # once, and nothing left behind.
 mkdir -p "$work/full"

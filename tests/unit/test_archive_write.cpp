@@ -251,6 +251,38 @@ TEST(ArchiveWrite, PatternsAndArchiveFolder)
     EXPECT_TRUE(entries.count("data\\docs\\a.txt"));
 }
 
+// While one rewrite runs, a second one on the same archive is refused at
+// once and loses nothing; the first one's change lands whole.
+TEST(ArchiveWrite, ASecondRewriteIsRefusedWhileOneRuns)
+{
+    ScratchFolder s;
+    WriteBytes(s / "one.txt", TextBytes("one"));
+    WriteBytes(s / "two.txt", TextBytes("two"));
+    ASSERT_EQ(Create(s / "a.ach", {s / "one.txt"}, 1), S_OK);
+    CArchive2 first;
+    ASSERT_EQ(first.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_APPEND, nullptr), S_OK);
+    ASSERT_EQ(first.AddEntryToArchive(ToVo(s / "two.txt").c_str(), 1, 6, 0, nullptr), S_OK);
+    for (uint32_t mode : {ARC_OPEN_APPEND, ARC_OPEN_DELETE, ARC_OPEN_VOLUMES}) {
+        CArchive2 second;
+        HRESULT hr = second.Open(ToVo(s / "a.ach").c_str(), mode, nullptr);
+#ifndef _WIN32
+        EXPECT_EQ(hr, VO_E_SHARING) << mode;
+#endif
+        EXPECT_TRUE(FAILED(hr)) << mode;  // on Windows the share modes refuse it
+        second.Close();
+    }
+    EXPECT_TRUE(FAILED(CArchive2().Annotate(ToVo(s / "a.ach").c_str(), VOTEXT("note"))));
+    // Readers still see the archive as it was.
+    CArchive2 reader;
+    ASSERT_EQ(reader.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, nullptr), S_OK);
+    EXPECT_EQ(reader.GetArchiveCount(), 1);
+    reader.Close();
+    ASSERT_EQ(first.Close(), S_OK);
+    std::map<std::string, Bytes> entries = ReadByHand(ReadBytes(s / "a.ach"));
+    EXPECT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries["two.txt"], TextBytes("two"));
+}
+
 TEST(ArchiveWrite, AppendKeepsReplacesAndCarriesOldEntries)
 {
     ScratchFolder s;

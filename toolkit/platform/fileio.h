@@ -80,6 +80,13 @@ bool VoFileSeek(HVOFILE file, int64_t position);
 int64_t VoFileTell(HVOFILE file);      // -1 on failure
 int64_t VoFileGetSize(HVOFILE file);   // -1 on failure
 bool VoFileTruncate(HVOFILE file);     // ends the file at the current position
+// Marks the file opened as path as being rewritten by this process until it
+// is closed: false when another process holds that mark, or has just
+// replaced the file at path (the open one is then out of date). POSIX
+// ignores share modes, so this is an advisory lock (flock) that every
+// rewrite takes; on Windows the share modes of the opens already keep a
+// second writer out (true).
+bool VoFileLockForRewrite(HVOFILE file, const VOCHAR *path);
 bool VoFileFlush(HVOFILE file);
 // Null pointers leave that time alone. POSIX keeps the last-write time (and
 // the access time); the creation time is reported as the last-write time.

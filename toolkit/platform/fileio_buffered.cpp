@@ -208,6 +208,11 @@ int64_t VoFileGetSize(HVOFILE file)
     return file->size;
 }
 
+bool VoFileLockForRewrite(HVOFILE file, const VOCHAR *path)
+{
+    return file && VoRawFileLockForRewrite(file->raw, path);
+}
+
 bool VoFileTruncate(HVOFILE file)
 {
     if (!file) return VoRawFileTruncate(nullptr);

@@ -18,6 +18,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -406,6 +407,29 @@ int64_t VoRawFileGetSize(HVORAWFILE file)
         return -1;
     }
     return (int64_t)st.st_size;
+}
+
+bool VoRawFileLockForRewrite(HVORAWFILE file, const VOCHAR *path)
+{
+    NativePath native(path);
+    if (!file || !native.ok()) {
+        SetError(kErrInvalidHandle);
+        return false;
+    }
+    if (flock(file->fd, LOCK_EX | LOCK_NB) != 0) {
+        SetError(errno == EWOULDBLOCK ? kErrSharingViolation : FromErrno(errno));
+        return false;
+    }
+    // A rewrite that ended between our open and our lock has put a new file
+    // at path: the one open here is the old one, and rewriting it would
+    // lose that change.
+    struct stat open, named;
+    if (fstat(file->fd, &open) == 0 && stat(native.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+        open.st_ino == named.st_ino)
+        return true;
+    flock(file->fd, LOCK_UN);
+    SetError(kErrSharingViolation);
+    return false;
 }
 
 bool VoRawFileTruncate(HVORAWFILE file)

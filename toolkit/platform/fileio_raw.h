@@ -15,6 +15,7 @@ bool VoRawFileSeek(HVORAWFILE file, int64_t position);
 int64_t VoRawFileTell(HVORAWFILE file);
 int64_t VoRawFileGetSize(HVORAWFILE file);
 bool VoRawFileTruncate(HVORAWFILE file);
+bool VoRawFileLockForRewrite(HVORAWFILE file, const VOCHAR *path);
 bool VoRawFileFlush(HVORAWFILE file);
 bool VoRawFileGetTimes(HVORAWFILE file, VOFILETIME *creation, VOFILETIME *access, VOFILETIME *write);
 bool VoRawFileSetTimes(HVORAWFILE file, const VOFILETIME *creation, const VOFILETIME *access,

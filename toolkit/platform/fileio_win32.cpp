@@ -129,6 +129,8 @@ int64_t VoRawFileGetSize(HVORAWFILE file)
     return size.QuadPart;
 }
 
+bool VoRawFileLockForRewrite(HVORAWFILE file, const VOCHAR *) { return file != nullptr; }
+
 bool VoRawFileTruncate(HVORAWFILE file)
 {
     return SetEndOfFile(HandleOf(file)) != FALSE;

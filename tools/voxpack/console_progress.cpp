@@ -55,6 +55,7 @@ std::string DescribeResult(HRESULT result)
 std::string DescribeOpenResult(const CArchive2 &archive, HRESULT result)
 {
     if (result == E_INVALIDARG) return "the full path is too long (259 characters at most)";
+    if (result == VO_E_SHARING) return "it is being changed by another process; nothing was done";
     if (result != VO_E_BADDATA) return DescribeResult(result);
     uint32_t walked = archive.GetDirectoryWalked(), count = archive.GetEndRecord().entryCount;
     if (walked < count)

@@ -265,7 +265,7 @@ int CommandComment(const CommandLine &line)
     HRESULT hr = archive.Annotate(FullPath(path).c_str(), text.c_str());
     if (FAILED(hr)) {
         PrintError(path + ": " + DescribeOpenResult(archive, hr));
-        bool unopened = hr == VO_E_OPENFILE || hr == VO_E_BADSIGNATURE || hr == VO_E_BADDATA;
+        bool unopened = hr == VO_E_OPENFILE || hr == VO_E_BADSIGNATURE || hr == VO_E_BADDATA || hr == VO_E_SHARING;
         return unopened ? VOXPACK_USAGE : VOXPACK_SOME_FAILED;
     }
     return VOXPACK_OK;
