@@ -148,6 +148,11 @@ else
   echo "(no tmpfs mount here: the full-disk check is skipped)"
 fi
 
+# A create that could add nothing writes nothing, so the retry needs no --force.
+check "create of a missing path, exit 1" expect_code 1 "$voxpack" create "$work/none.ach" "$work/nothere.txt"
+check "nothing written" test ! -e "$work/none.ach" -a ! -e "$work/none.ach.part"
+check "the retry needs no --force" expect_code 0 "$voxpack" create "$work/none.ach" "$work/src/pkg/zero.txt"
+
 # An archive another process is rewriting (flock(1) holds the same lock a
 # rewrite takes): refused at once, exit 2, and left as it was.
 if command -v flock >/dev/null; then

@@ -174,6 +174,13 @@ int CommandCreate(const CommandLine &line)
     AddPaths(archive, progress, line.positional, o);
     hr = archive.Close();
     progress.Finish();
+    // When nothing could be added, nothing is written: an empty archive
+    // would only make the retry ask for --force.
+    if (SUCCEEDED(hr) && progress.Failures() && archive.GetEndRecord().entryCount == 0) {
+        VoPathDeleteFile(partial.c_str());
+        PrintError(path + ": not written (nothing could be added)");
+        return VOXPACK_SOME_FAILED;
+    }
     if (FAILED(hr) || !VoPathRename(partial.c_str(), archivePath.c_str())) {
         VoPathDeleteFile(partial.c_str());
         // The cause was told already when the engine reported it.
