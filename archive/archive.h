@@ -197,6 +197,8 @@ protected:
     HRESULT CreateTemporaryFile(const char *operation);
     static bool MakeFullPath(const VOCHAR *path, VOCHAR *full);
     HRESULT LockForRewrite(const char *operation);
+    HRESULT WriteAnnotatedCopy(const VOCHAR *comment, const char *operation);
+    HRESULT ReportWriteFailure(const char *operation, const VOCHAR *detail);
     HRESULT LoadArchive(HVOFILE file);
     HRESULT WalkDirectory();
     HRESULT LoadEndOfCentralDirectory(HVOFILE file);

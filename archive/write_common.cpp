@@ -10,17 +10,24 @@ namespace {
 const uint32_t kErrorDiskFull = 112, kErrorHandleDiskFull = 39;  // the Win32 numbers, also on POSIX
 }  // namespace
 
+// A write that failed, reported: a full disk is named as such.
+HRESULT CArchive2::ReportWriteFailure(const char *operation, const VOCHAR *detail)
+{
+    uint32_t error = VoGetLastError();
+    bool full = error == kErrorDiskFull || error == kErrorHandleDiskFull;
+    ReportError(full ? ARC_ERR_DISKSPACE : ARC_ERR_WRITE, operation, detail);
+    return full ? VO_E_DISKFULL : VO_E_WRITE;
+}
+
 HRESULT CArchive2::WriteOutput(const void *bytes, uint32_t size, const char *operation)
 {
     if (size && !VoFileWrite(m_outputFile, bytes, size)) {
-        // A full disk is named as such; and the position follows the file,
-        // part of the bytes may have been written.
-        uint32_t error = VoGetLastError();
-        bool full = error == kErrorDiskFull || error == kErrorHandleDiskFull;
+        // Part of the bytes may have been written: the position follows
+        // the file.
+        HRESULT failure = ReportWriteFailure(operation, m_outputPath[0] ? m_outputPath : m_archivePath);
         int64_t position = VoFileTell(m_outputFile);
         if (position >= 0 && (uint64_t)position >= m_startOffset) m_outputPosition = (uint64_t)position - m_startOffset;
-        ReportError(full ? ARC_ERR_DISKSPACE : ARC_ERR_WRITE, operation, m_outputPath[0] ? m_outputPath : m_archivePath);
-        return full ? VO_E_DISKFULL : VO_E_WRITE;
+        return failure;
     }
     m_outputPosition += size;
     return S_OK;
@@ -83,8 +90,7 @@ HRESULT CArchive2::BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t si
         }
         read += got;
         if (!VoFileWrite(destination, buffer, got)) {
-            ReportError(ARC_ERR_WRITE, operation);
-            result = VO_E_WRITE;
+            result = ReportWriteFailure(operation, m_outputPath[0] ? m_outputPath : nullptr);
             break;
         }
         written += got;
@@ -94,7 +100,7 @@ HRESULT CArchive2::BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t si
             if (m_progress->GetAnswer() == VO_E_CANCEL) result = VO_E_CANCEL;
         }
     }
-    if (read != written) ReportError(ARC_ERR_BLOCK, operation);
+    if (read != written && result != VO_E_DISKFULL && result != VO_E_WRITE) ReportError(ARC_ERR_BLOCK, operation);
     VoMemFree(buffer);
     return result;
 }

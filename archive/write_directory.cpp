@@ -128,7 +128,7 @@ HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
 {
     const char *operation = "Annotate";
     if (!MakeFullPath(archivePath, m_archivePath)) return E_INVALIDARG;
-    HVOFILE file = VoFileOpen(m_archivePath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_READ, VO_OPEN_EXISTING);
+    HVOFILE file = VoFileOpen(m_archivePath, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
     if (!file) {
         ReportError(ARC_ERR_OPEN, operation, m_archivePath);
         return VO_E_OPENFILE;
@@ -145,17 +145,44 @@ HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
         ReportError(ARC_ERR_SIGNATURE, operation, m_archivePath);
         return hr == VO_E_BADDATA ? hr : VO_E_BADSIGNATURE;
     }
-    m_readFile = m_outputFile = file;
+    m_readFile = file;
+    hr = WriteAnnotatedCopy(comment, operation);
+    // Like every rewrite: the copy replaces the archive with one rename only
+    // when it is whole, so a failure (a full disk) leaves the archive as it was.
+    VOFILETIME times[3];
+    bool haveTimes = VoFileGetTimes(file, &times[0], &times[1], &times[2]);
+    VoFileClose(file);
+    m_readFile = nullptr;
+    if (m_outputFile) {
+        if (haveTimes) VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
+        if (!VoFileFlush(m_outputFile) && SUCCEEDED(hr)) {
+            ReportError(ARC_ERR_WRITE, operation, m_outputPath);
+            hr = VO_E_WRITE;
+        }
+        VoFileClose(m_outputFile);
+        m_outputFile = nullptr;
+    }
+    if (SUCCEEDED(hr) && !VoPathRename(m_outputPath, m_archivePath)) {
+        ReportError(ARC_ERR_CREATE, operation, m_archivePath);
+        hr = VO_E_WRITE;
+    }
+    if (FAILED(hr) && m_outputPath[0]) VoPathDeleteFile(m_outputPath);
+    m_outputPath[0] = 0;
+    m_mode = ARC_OPEN_CREATE;
+    return hr;
+}
+
+// The archive up to the end of its directory copied to "~name", then the
+// end record with the new comment.
+HRESULT CArchive2::WriteAnnotatedCopy(const VOCHAR *comment, const char *operation)
+{
+    HRESULT hr = CreateTemporaryFile(operation);
+    if (FAILED(hr)) return hr;
     VoStrCopyN(m_volumeComment, comment, ARC_MAX_COMMENT + 1);
     m_entriesWritten = m_endRecord.entryCount;
     uint64_t directoryEnd = m_endRecord.directoryOffset + m_endRecord.directorySize;
+    hr = BlockCopy(m_readFile, 0, m_startOffset + directoryEnd, m_outputFile, 0);
+    if (FAILED(hr)) return hr;
     m_outputPosition = directoryEnd;
-    hr = VoFileSeek(file, (int64_t)(m_startOffset + directoryEnd)) ? AddEndOfCentralDir(m_endRecord.directoryOffset)
-                                                                    : VO_E_WRITE;
-    // The end record is rewritten in place; a shorter comment than before
-    // leaves the old bytes behind it, which readers never look at.
-    VoFileClose(file);
-    m_readFile = m_outputFile = nullptr;
-    m_mode = ARC_OPEN_CREATE;
-    return hr;
+    return AddEndOfCentralDir(m_endRecord.directoryOffset);
 }

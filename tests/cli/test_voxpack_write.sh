@@ -177,6 +177,14 @@ if mount -t tmpfs -o size=256k tmpfs "$work/full" 2>/dev/null; then
   check "full disk, exit 1" expect_code 1 "$voxpack" create "$work/full/a.ach" "$work/big.bin"
   check "full disk named once" test "$(grep -c 'no space left on the device' "$work/err")" = 1
   check "full disk: nothing left" test -z "$(ls -A "$work/full")"
+  # An archive that fits, but not twice: its rewrite fails and keeps it.
+  head -c 150000 /dev/urandom >"$work/mid.bin"
+  "$voxpack" create "$work/full/c.ach" "$work/mid.bin" -m store >/dev/null 2>&1
+  cp "$work/full/c.ach" "$work/c.orig"
+  check "full disk: comment fails" expect_code 1 "$voxpack" comment "$work/full/c.ach" "a note"
+  check "full disk: comment names it" grep -q 'no space left on the device' "$work/err"
+  check "full disk: the archive as it was" cmp -s "$work/full/c.ach" "$work/c.orig"
+  check "full disk: no copy left" test ! -e "$work/full/~c.ach"
   umount "$work/full"
 fi
 
