@@ -38,7 +38,7 @@
 
 // Delete, split and merge flags.
 #define ARC_QUIET     0x1u  // no Begin with totals
-#define ARC_OVERWRITE 0x4u  // SplitSEA replaces existing output files without a question
+#define ARC_OVERWRITE 0x4u  // SplitSEA and SplitArchive replace existing output files without a question
 
 // Size of the chunks data moves in, and of the inflate output buffer.
 #define ARC_CHUNK_SIZE        0x40000
@@ -173,6 +173,13 @@ public:
     HRESULT CreateSEA(const VOCHAR *output, const VOCHAR *stub, uint32_t flags);
     HRESULT SplitSEA(const VOCHAR *destination, uint32_t flags);
     HRESULT SplitArchive(int64_t volumeSize, uint32_t flags);
+    // How SplitArchive would split the open archive into volumes of at most
+    // volumeSize bytes: the number of files, the main one included (1 when
+    // it fits in one), and the smallest volume size it allows (the main
+    // file holds the stub, the directory and the end record, and a split
+    // makes 9,999 files at most). With ARC_OVERWRITE, SplitArchive replaces
+    // existing files of its volumes' names; without, it refuses them.
+    HRESULT PlanSplit(int64_t volumeSize, uint32_t *files, uint64_t *minimum) const;
     HRESULT GetSizeMerge(uint64_t *size);
     HRESULT IsSpaceForMerge();
     HRESULT MergeArchive(uint32_t flags);
@@ -338,6 +345,16 @@ protected:
     static constexpr size_t kNumberedPathUnits = 3 * ARC_TEXT_UNITS;
     static bool ComposeNumberedPath(const VOCHAR *folder, const VOCHAR *nameSource, uint32_t n, VOCHAR *out);
     void DeleteMergedVolumes();
+    const VOCHAR *SplitNameSource() const;
+    uint64_t SplitOverhead() const;
+    bool SplitVolumePath(uint32_t n, bool part, VOCHAR *out) const;
+    HRESULT CheckVolumeNames(uint32_t files, uint32_t flags, const char *operation);
+    HRESULT WriteVolumes(uint64_t position, uint64_t size, bool quiet, const char *operation);
+    bool NameSplitVolumes();
+    void DeleteSplitVolumes();
+    uint32_t m_splitVolumes = 0;  // files of the split under way, the main one included
+    uint32_t m_splitNamed = 0;    // the last of them that has its own name
+    VOCHAR m_splitNameSource[ARC_TEXT_UNITS] = {0};
     uint32_t m_mergedVolumes = 0;  // volumes a finished merge took in
     VOCHAR m_mergedVolumeBase[ARC_TEXT_UNITS] = {0};
 };

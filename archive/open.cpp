@@ -341,18 +341,24 @@ HRESULT CArchive2::Close()
     if (rewrites && m_outputPath[0] && SUCCEEDED(result)) {
         if (m_changed) {
             // One rename replaces the archive: at no moment is there neither
-            // the old archive nor the new one.
-            if (!VoPathRename(m_outputPath, m_archivePath)) {
+            // the old archive nor the new one. A split's volumes take their
+            // names first, so that the new main file never lacks them.
+            if (m_splitVolumes && !NameSplitVolumes()) {
+                result = VO_E_WRITE;
+            } else if (!VoPathRename(m_outputPath, m_archivePath)) {
                 ReportError(ARC_ERR_CREATE, "Close", m_archivePath);
                 result = VO_E_WRITE;
-            } else if (m_mode == ARC_OPEN_VOLUMES && m_mergedVolumes) {
-                DeleteMergedVolumes();
+            } else {
+                m_splitVolumes = 0;  // they belong to the archive now
+                if (m_mode == ARC_OPEN_VOLUMES && m_mergedVolumes) DeleteMergedVolumes();
             }
         } else {
             VoPathDeleteFile(m_outputPath);
             result = S_FALSE;
         }
     }
+    // A split that did not replace the archive takes its volumes along.
+    if (m_splitVolumes) DeleteSplitVolumes();
     // Only a failed rewrite leaves its temporary file behind.
     if (!(rewrites && FAILED(result))) m_outputPath[0] = 0;
     m_replaceAll = m_replaceAllReadOnly = 0;

@@ -56,6 +56,7 @@
 #define ARC_ERR_NOFILE     0xAAAAAAAEu
 #define ARC_ERR_CRC        0xAAAAAAAFu
 #define ARC_ERR_NOTOPEN    0xAAAAAAB0u
+#define ARC_ERR_EXISTS     0xAAAAAAB1u  // an output that may not be replaced exists
 
 #define ARC_TEXT_UNITS 260
 

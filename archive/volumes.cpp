@@ -12,6 +12,71 @@
 #include "files/files.h"
 #include "format/format.h"
 
+namespace {
+// No split makes more files than this (NAME9999.ext is the last volume).
+const uint64_t kMaxSplitFiles = 9999;
+}  // namespace
+
+// Volumes are named after the archive, or, behind a stub, after the
+// archive the self-extracting archive was made from.
+const VOCHAR *CArchive2::SplitNameSource() const
+{
+    return m_startOffset > 0 && m_baseName[0] ? m_baseName : m_archivePath;
+}
+
+// What the main file holds besides its share of the data: the stub, the
+// directory and the end record with the comment and the new base name.
+uint64_t CArchive2::SplitOverhead() const
+{
+    uint64_t texts = (uint64_t)m_endRecord.commentLength + VoStrLen(VoGetFileNamePtrW(SplitNameSource()));
+    return 2 * texts + m_startOffset + m_endRecord.directorySize + ARC_END_RECORD_SIZE;
+}
+
+HRESULT CArchive2::PlanSplit(int64_t volumeSize, uint32_t *files, uint64_t *minimum) const
+{
+    if (!m_readFile || volumeSize <= 0) return E_INVALIDARG;
+    uint64_t size = (uint64_t)volumeSize, data = m_endRecord.directoryOffset, overhead = SplitOverhead();
+    uint64_t fewest = (data + overhead + kMaxSplitFiles - 1) / kMaxSplitFiles;
+    if (minimum) *minimum = fewest > overhead + 1 ? fewest : overhead + 1;
+    uint64_t first = size > overhead ? size - overhead : 0;
+    uint64_t count = data > first ? 1 + (data - first + size - 1) / size : 1;
+    if (files) *files = count > kMaxSplitFiles + 1 ? (uint32_t)kMaxSplitFiles + 1 : (uint32_t)count;
+    return S_OK;
+}
+
+// Volume n of the split under way: its own name, or with "part" the name
+// it is written under until the split replaces the archive.
+bool CArchive2::SplitVolumePath(uint32_t n, bool part, VOCHAR *out) const
+{
+    VOCHAR folder[ARC_TEXT_UNITS];
+    folder[0] = 0;
+    VoGetPathNameFromFilePath(m_archivePath, folder, ARC_TEXT_UNITS);
+    if (!ComposeNumberedPath(folder, m_splitNameSource, n, out)) return false;
+    size_t length = VoStrLen(out);
+    if (part) VoStrCopyN(out + length, VOTEXT(".part"), kNumberedPathUnits - length);
+    return VoStrLen(out) < ARC_TEXT_UNITS;
+}
+
+// A split's volumes are new files: an existing file of a volume's name
+// (which can be no volume of an archive not yet split) is replaced only
+// with ARC_OVERWRITE.
+HRESULT CArchive2::CheckVolumeNames(uint32_t files, uint32_t flags, const char *operation)
+{
+    for (uint32_t n = 2; n <= files; ++n) {
+        VOCHAR volume[kNumberedPathUnits], part[kNumberedPathUnits];
+        bool named = SplitVolumePath(n, false, volume) && SplitVolumePath(n, true, part);
+        if (!named || IsSamePath(volume, m_archivePath) || IsSamePath(volume, m_outputPath)) {
+            ReportError(ARC_ERR_CREATE, operation, volume);
+            return VO_E_OPENFILE;
+        }
+        if (!(flags & ARC_OVERWRITE) && VoPathGetAttributes(volume) != VO_INVALID_ATTRIBUTES) {
+            ReportError(ARC_ERR_EXISTS, operation, volume);
+            return VO_E_ALREADYEXISTS;
+        }
+    }
+    return S_OK;
+}
+
 HRESULT CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags)
 {
     const char *operation = "SplitArchive";
@@ -25,16 +90,26 @@ HRESULT CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags)
     }
     uint64_t size = (uint64_t)volumeSize;
     uint64_t dataLength = m_endRecord.directoryOffset;
-    uint64_t directorySize = m_endRecord.directorySize;
     if ((int64_t)dataLength <= 0) return S_OK;  // no data: nothing to split
     if (dataLength / 1024 > VoGetDiskFreeSpace(m_archivePath, 1024)) {
         ReportError(ARC_ERR_DISKSPACE, operation);
         return VO_E_DISKFULL;
     }
-    if (dataLength < size) {
+    // Data smaller than one volume is not split, nor into more files than
+    // anyone could handle.
+    uint32_t files = 0;
+    PlanSplit(volumeSize, &files, nullptr);
+    if (dataLength < size || files > kMaxSplitFiles) {
         ReportError(ARC_ERR_INVALIDARG, operation);
         return E_INVALIDARG;
     }
+    VoStrCopyN(m_splitNameSource, SplitNameSource(), ARC_TEXT_UNITS);
+    HRESULT hr = CheckVolumeNames(files, flags, operation);
+    if (FAILED(hr)) return hr;
+    // The main file's share of the data: what is left of one volume after
+    // the stub, the directory and the end record with its texts; none when
+    // they alone come to a volume.
+    uint64_t overhead = SplitOverhead(), first = size > overhead ? size - overhead : 0;
     bool quiet = (flags & ARC_QUIET) != 0;
     if (m_progress) {
         if (quiet)
@@ -43,42 +118,48 @@ HRESULT CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags)
             m_progress->Begin(m_archivePath, ArcLow(size), ArcHigh(size));
         m_progress->OnStatus(ARC_STAT_COPY);
     }
-
-    // The main file's share of the data: what is left of one volume after
-    // the stub, the directory and the end record with its texts.
-    uint64_t overhead = 2 * ((uint64_t)m_endRecord.commentLength + m_endRecord.baseNameLength +
-                             m_endRecord.thirdLength) +
-                        m_startOffset + directorySize + ARC_END_RECORD_SIZE;
-    uint64_t first = size > overhead ? size - overhead : 0;
-    HRESULT hr;
     if (first > 0) {
         hr = BlockCopy(m_readFile, (int64_t)m_startOffset, first, m_outputFile, (int64_t)m_startOffset);
         if (FAILED(hr)) return hr;
         if (m_progress && !quiet) m_progress->OnStatus(ARC_STAT_DONE);
     }
+    hr = WriteVolumes(first, size, quiet, operation);
+    if (FAILED(hr)) {
+        DeleteSplitVolumes();
+        return hr;
+    }
+    uint64_t directorySize = m_endRecord.directorySize;
+    hr = BlockCopy(m_readFile, (int64_t)(m_startOffset + dataLength), directorySize, m_outputFile,
+                   (int64_t)(m_startOffset + first));
+    if (SUCCEEDED(hr)) {
+        m_volumeCount = m_splitVolumes;
+        m_outputPosition = first + directorySize;
+        VoStrCopyN(m_baseName, VoGetFileNamePtrW(m_splitNameSource), ARC_TEXT_UNITS);
+        hr = AddEndOfCentralDir(first);
+    }
+    if (FAILED(hr)) DeleteSplitVolumes();
+    if (SUCCEEDED(hr)) m_changed = 1;
+    return hr;
+}
 
-    // Volumes are named after the archive, or, behind a stub, after the
-    // archive the self-extracting archive was made from.
-    VOCHAR nameSource[ARC_TEXT_UNITS];
-    VoStrCopyN(nameSource, m_startOffset > 0 && m_baseName[0] ? m_baseName : m_archivePath, ARC_TEXT_UNITS);
-    VOCHAR folder[ARC_TEXT_UNITS];
-    folder[0] = 0;
-    VoGetPathNameFromFilePath(m_archivePath, folder, ARC_TEXT_UNITS);
-    uint64_t position = first;
-    uint32_t counter = 1;
+// The data after the main file's share, in volumes 2, 3, ... of at most
+// size bytes, each written under its ".part" name (Close gives them their
+// own names just before the archive is replaced). m_splitVolumes counts
+// the files made so far, the main one included.
+HRESULT CArchive2::WriteVolumes(uint64_t position, uint64_t size, bool quiet, const char *operation)
+{
+    uint64_t dataLength = m_endRecord.directoryOffset;
+    m_splitVolumes = 1;
+    m_splitNamed = 1;
     while (position < dataLength) {
-        ++counter;
         VOCHAR volume[kNumberedPathUnits];
-        // A volume is never created over the archive being split or the file
-        // that is to replace it.
-        HVOFILE file = nullptr;
-        if (ComposeNumberedPath(folder, nameSource, counter, volume) && !IsSamePath(volume, m_archivePath) &&
-            !IsSamePath(volume, m_outputPath))
-            file = VoFileOpen(volume, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
+        SplitVolumePath(m_splitVolumes + 1, true, volume);  // CheckVolumeNames made sure it fits
+        HVOFILE file = VoFileOpen(volume, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
         if (!file) {
             ReportError(ARC_ERR_CREATE, operation, volume);
             return VO_E_OPENFILE;
         }
+        ++m_splitVolumes;
         uint64_t n = dataLength - position < size ? dataLength - position : size;
         if (m_progress) {
             if (quiet)
@@ -87,22 +168,40 @@ HRESULT CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags)
                 m_progress->Begin(volume, ArcLow(n), ArcHigh(n));
             m_progress->OnStatus(ARC_STAT_COPY);
         }
-        hr = BlockCopy(m_readFile, (int64_t)(m_startOffset + position), n, file, 0);
+        HRESULT hr = BlockCopy(m_readFile, (int64_t)(m_startOffset + position), n, file, 0);
         if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
         position += n;
         VoFileClose(file);
         if (FAILED(hr)) return hr;
     }
+    return S_OK;
+}
 
-    hr = BlockCopy(m_readFile, (int64_t)(m_startOffset + dataLength), directorySize, m_outputFile,
-                   (int64_t)(m_startOffset + first));
-    if (FAILED(hr)) return hr;
-    m_volumeCount = counter;
-    m_outputPosition = first + directorySize;
-    VoStrCopyN(m_baseName, VoGetFileNamePtrW(nameSource), ARC_TEXT_UNITS);
-    hr = AddEndOfCentralDir(first);
-    if (SUCCEEDED(hr)) m_changed = 1;
-    return hr;
+// Gives a finished split's volumes their own names (replacing files of
+// those names only where ARC_OVERWRITE allowed it); false, reported, when
+// one cannot take it.
+bool CArchive2::NameSplitVolumes()
+{
+    for (uint32_t n = 2; n <= m_splitVolumes; ++n) {
+        VOCHAR part[kNumberedPathUnits], volume[kNumberedPathUnits];
+        if (!SplitVolumePath(n, true, part) || !SplitVolumePath(n, false, volume) || !VoPathRename(part, volume)) {
+            ReportError(ARC_ERR_CREATE, "Close", volume);
+            return false;
+        }
+        m_splitNamed = n;
+    }
+    return true;
+}
+
+// Removes the volumes of a split that did not replace the archive: those
+// NameSplitVolumes reached under their own names, the rest as ".part".
+void CArchive2::DeleteSplitVolumes()
+{
+    for (uint32_t n = 2; n <= m_splitVolumes; ++n) {
+        VOCHAR volume[kNumberedPathUnits];
+        if (SplitVolumePath(n, n > m_splitNamed, volume)) VoPathDeleteFile(volume);
+    }
+    m_splitVolumes = m_splitNamed = 0;
 }
 
 HRESULT CArchive2::MergeArchive(uint32_t flags)

@@ -97,9 +97,15 @@ check "unsea" expect_code 0 "$voxpack" unsea "$work/setup.exe" "$work/unsea"
 check "the stub comes back" cmp -s "$work/stub.exe" "$work/unsea/Seastub.exe"
 check "the archive comes back" test "$(sha256sum <"$work/unsea/vol.ach")" = "$sum"
 check "unsea keeps existing files off a terminal, exit 1" expect_code 1 "$voxpack" unsea "$work/setup.exe" "$work/unsea"
-check "split" expect_code 0 "$voxpack" split "$work/vol.ach" 200K
+echo unrelated >"$work/vol2.ach"
+check "split refuses a file in a volume's way, exit 2" expect_code 2 "$voxpack" split "$work/vol.ach" 200K
+check "it names the file" grep -q "vol2.ach: exists" "$work/err"
+check "the file and the archive kept, nothing left" eval 'test "$(cat "$work/vol2.ach")" = unrelated && test "$(sha256sum <"$work/vol.ach")" = "$sum" && test -z "$(ls "$work" | grep "^vol.*part\|^~")"'
+check "a size making too many volumes is refused, exit 2" expect_code 2 "$voxpack" split "$work/vol.ach" 20
+check "it says the least size" grep -q "bytes at least" "$work/err"
+check "split --force" expect_code 0 "$voxpack" split "$work/vol.ach" 200K --force
 check "volumes made" test -f "$work/vol2.ach"
-check "volume size kept" test "$(stat -c %s "$work/vol2.ach")" -le 204800
+check "every file at most the size" test -z "$(find "$work" -maxdepth 1 -name 'vol*.ach' -size +204800c)"
 check "split archive tests" expect_code 0 "$voxpack" test "$work/vol.ach"
 check "split archive extracts" expect_code 0 "$voxpack" extract "$work/vol.ach" -o "$work/x-split"
 check "split round trip" same_tree "$work/src/pkg" "$work/x-split/pkg"

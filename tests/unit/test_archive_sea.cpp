@@ -241,18 +241,25 @@ TEST(ArchiveVolumeSplit, SplitsIntoVolumesAndMergesBack)
     CArchive2 archive;
     RecordingProgress progress;
     ASSERT_EQ(archive.Open(P(s / "pkg.ach").c_str(), ARC_OPEN_VOLUMES, &progress), S_OK);
+    uint32_t planned = 0;
+    uint64_t minimum = 0;
+    ASSERT_EQ(archive.PlanSplit((int64_t)volumeSize, &planned, &minimum), S_OK);
+    EXPECT_EQ(archive.SplitArchive((int64_t)(data / 10000), 0), E_INVALIDARG);  // more than 9,999 files
     ASSERT_EQ(archive.SplitArchive((int64_t)volumeSize, 0), S_OK);
     EXPECT_EQ(archive.Close(), S_OK);
 
-    // The main file comes to one volume (plus its new base name "pkg.ach");
-    // the rest of the data stream follows in full volumes and a remainder.
-    const size_t first = volumeSize - 2 * a.comment.size() - directory - 56;
+    // The main file comes to one volume, its new base name "pkg.ach"
+    // included; the rest of the data stream follows in full volumes and a
+    // remainder.
+    const size_t first = volumeSize - 2 * a.comment.size() - 2 * 7 - directory - 56;
     const int last = 1 + (int)((data - first + volumeSize - 1) / volumeSize);
     ArcEndRecord end = EndRecordOf(s / "pkg.ach");
     EXPECT_EQ(end.directoryOffset, first);
     EXPECT_EQ(end.volumeCount, (uint32_t)last);
+    EXPECT_EQ(planned, (uint32_t)last);
+    EXPECT_EQ(minimum, volumeSize - first + 1);  // the main file holds one data byte
     Bytes main = ReadBytes(s / "pkg.ach");
-    EXPECT_EQ(main.size(), volumeSize + 2 * 7);
+    EXPECT_EQ(main.size(), volumeSize);
     Bytes stream = Slice(main, 0, first);
     for (int n = 2; n <= last; ++n) {
         Bytes volume = ReadBytes(s / Vol(n));
@@ -326,16 +333,30 @@ TEST(ArchiveVolumeSplit, FailedOrCancelledSplitLeavesTheArchiveIntact)
     ScratchFolder s;
     Bytes plain = Sample().Build();
     WriteBytes(s / "pkg.ach", plain);
-    fs::create_directories(s / Vol(3));  // volume 3 cannot be created
     CArchive2 archive;
     RecordingProgress progress;
+    // A file of a volume's name is no volume of an archive not yet split:
+    // it stays unless replacing it is asked for.
+    WriteBytes(s / Vol(3), TextBytes("other"));
+    ASSERT_EQ(archive.Open(P(s / "pkg.ach").c_str(), ARC_OPEN_VOLUMES, &progress), S_OK);
+    EXPECT_EQ(archive.SplitArchive(300000, 0), VO_E_ALREADYEXISTS);
+    EXPECT_EQ(progress.ErrorText(ARC_ERR_EXISTS), "SplitArchive|" + Narrow(P(s / Vol(3)).c_str()));
+    EXPECT_EQ(archive.Close(), S_FALSE);
+    EXPECT_EQ(ReadBytes(s / Vol(3)), TextBytes("other"));
+    EXPECT_FALSE(fs::exists(s / Vol(2)));
+
+    // Volumes are written as NAMEn.ext.part until the split is whole: one
+    // that cannot be created takes the others along.
+    fs::remove(s / Vol(3));
+    fs::create_directories(s / (Vol(3) + ".part"));
     ASSERT_EQ(archive.Open(P(s / "pkg.ach").c_str(), ARC_OPEN_VOLUMES, &progress), S_OK);
     EXPECT_EQ(archive.SplitArchive(300000, 0), VO_E_OPENFILE);
-    EXPECT_EQ(progress.ErrorText(ARC_ERR_CREATE), "SplitArchive|" + Narrow(P(s / Vol(3)).c_str()));
+    EXPECT_EQ(progress.ErrorText(ARC_ERR_CREATE), "SplitArchive|" + Narrow(P(s / (Vol(3) + ".part")).c_str()));
     EXPECT_EQ(archive.Close(), S_FALSE);
     EXPECT_EQ(ReadBytes(s / "pkg.ach"), plain);
+    EXPECT_FALSE(fs::exists(s / (Vol(2) + ".part")));
+    fs::remove(s / (Vol(3) + ".part"));
 
-    fs::remove(s / Vol(3));
     progress.onChunk = [&] { progress.SetAnswer(VO_E_CANCEL); };
     ASSERT_EQ(archive.Open(P(s / "pkg.ach").c_str(), ARC_OPEN_VOLUMES, &progress), S_OK);
     EXPECT_EQ(archive.SplitArchive(300000, 0), VO_E_CANCEL);

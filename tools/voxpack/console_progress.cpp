@@ -26,6 +26,7 @@ const char *DescribeDiagnostic(uint32_t diagnostic)
     case ARC_ERR_NOFILE: return "no such file";
     case ARC_ERR_CRC: return "CRC mismatch: the data is damaged";
     case ARC_ERR_NOTOPEN: return "no archive is open";
+    case ARC_ERR_EXISTS: return "exists, and is no volume of this archive (use --force to replace it)";
     }
     return "failed";
 }

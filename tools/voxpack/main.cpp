@@ -75,12 +75,16 @@ const std::vector<Command> &Commands()
          "Writes the stub of SEA as Seastub.exe and the archive under the name it\n"
          "was made from into DESTFOLDER (created when missing). Existing files are\n"
          "asked about on a terminal and kept elsewhere, unless --overwrite.\n"},
-        {"split", CommandSplit, {}, {"-v"}, "split an archive into volumes",
-         "usage: voxpack split ARCHIVE VOLUME_SIZE\n"
+        {"split", CommandSplit, {}, {"--force", "-v"}, "split an archive into volumes",
+         "usage: voxpack split ARCHIVE VOLUME_SIZE [--force]\n"
          "\n"
          "Splits ARCHIVE into volumes of at most VOLUME_SIZE bytes (or with K, M, G:\n"
          "300K, 650M, 4G): ARCHIVE keeps the first part and the directory, NAME2.ext,\n"
-         "NAME3.ext, ... beside it the rest. ARCHIVE is replaced only on success.\n"},
+         "NAME3.ext, ... beside it the rest. ARCHIVE is replaced only on success;\n"
+         "until then the volumes are written as NAME2.ext.part, ... An existing\n"
+         "file of a volume's name is replaced only with --force. A split makes\n"
+         "9,999 files at most: a size too small for that is refused with the least\n"
+         "size this archive allows.\n"},
         {"merge", CommandMerge, {}, {"-v"}, "merge a split archive back into one file",
          "usage: voxpack merge ARCHIVE\n"
          "\n"

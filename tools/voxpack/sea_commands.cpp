@@ -49,6 +49,9 @@ int RunOnArchive(const std::string &path, uint32_t mode, CConsoleProgress &progr
         if (leftover && leftover[0])
             PrintError(path + ": the archive is unchanged; the unfinished new copy is " + ToUtf8(leftover));
     }
+    // Refused before anything was written: an output exists, or an
+    // argument does not suit this archive.
+    if (hr == VO_E_ALREADYEXISTS || hr == E_INVALIDARG) return VOXPACK_USAGE;
     return FAILED(hr) || FAILED(closed) || progress.Failures() ? VOXPACK_SOME_FAILED : VOXPACK_OK;
 }
 
@@ -134,6 +137,37 @@ int CommandUnsea(const CommandLine &line)
     return code == VOXPACK_OK && progress.KeptByDefault() ? VOXPACK_SOME_FAILED : code;
 }
 
+namespace {
+
+struct SplitContext {
+    int64_t size;
+    uint32_t flags;
+    CConsoleProgress *progress;
+    std::string sizeText;
+};
+
+// The volume size checked against the archive, then the split.
+HRESULT SplitChecked(CArchive2 &archive, void *context)
+{
+    SplitContext *split = (SplitContext *)context;
+    uint32_t files = 0;
+    uint64_t minimum = 0;
+    archive.PlanSplit(split->size, &files, &minimum);
+    if ((uint64_t)split->size < minimum) {
+        split->progress->ReportFailure("a volume size of " + split->sizeText + " is too small for this archive: " +
+                                       std::to_string(minimum) + " bytes at least");
+        return E_INVALIDARG;
+    }
+    if (files < 2 || archive.GetEndRecord().directoryOffset < (uint64_t)split->size) {
+        split->progress->ReportFailure("its data is smaller than one volume of " + split->sizeText +
+                                       ": nothing to split");
+        return E_INVALIDARG;
+    }
+    return archive.SplitArchive(split->size, split->flags);
+}
+
+}  // namespace
+
 int CommandSplit(const CommandLine &line)
 {
     if (line.positional.size() != 2) {
@@ -146,9 +180,8 @@ int CommandSplit(const CommandLine &line)
         return VOXPACK_USAGE;
     }
     CConsoleProgress progress(line.positional[0], IsTerminal(), line.Has("-v"));
-    return RunOnArchive(line.positional[0], ARC_OPEN_VOLUMES, progress, [](CArchive2 &a, void *c) {
-        return a.SplitArchive(*(int64_t *)c, 0);
-    }, &size);
+    SplitContext context{size, line.Has("--force") ? ARC_OVERWRITE : 0u, &progress, line.positional[1]};
+    return RunOnArchive(line.positional[0], ARC_OPEN_VOLUMES, progress, SplitChecked, &context);
 }
 
 int CommandMerge(const CommandLine &line)
