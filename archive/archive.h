@@ -285,6 +285,9 @@ protected:
     // Self-extracting archive and volume internals.
     HRESULT CopyStub();
     HRESULT CopySEAMultiFiles();
+    HRESULT SplitSEAParts(const VOCHAR *destination, uint32_t flags);
+    HRESULT WriteStubCopy(const VOCHAR *path, const char *operation);
+    HRESULT NameFinishedOutputs(HRESULT result, bool succeeded);
     HRESULT FileCopy(const VOCHAR *source, const VOCHAR *destination);
 
     // The engine's single error path.
@@ -357,4 +360,9 @@ protected:
     VOCHAR m_splitNameSource[ARC_TEXT_UNITS] = {0};
     uint32_t m_mergedVolumes = 0;  // volumes a finished merge took in
     VOCHAR m_mergedVolumeBase[ARC_TEXT_UNITS] = {0};
+    // The names SplitSEA's outputs, written as NAME.part, take at Close
+    // when SplitSEA succeeded ("" for an output not written).
+    VOCHAR m_finalOutputPath[ARC_TEXT_UNITS] = {0};
+    VOCHAR m_finalStubPath[ARC_TEXT_UNITS] = {0};
+    bool m_splitSEADone = false;
 };

@@ -323,12 +323,18 @@ HRESULT CArchive2::Close()
     HRESULT result = (writing || created) ? FinishWriting() : S_OK;
     VOFILETIME times[3];
     bool haveTimes = false;
+    bool rewrites = m_mode == ARC_OPEN_APPEND || m_mode == ARC_OPEN_DELETE || m_mode == ARC_OPEN_VOLUMES;
     if (m_readFile) {
         haveTimes = VoFileGetTimes(m_readFile, &times[0], &times[1], &times[2]);
-        if (m_readFile != m_outputFile) VoFileClose(m_readFile);
-        m_readFile = nullptr;
+        // A rewrite holds the archive, and with it its lock, until the copy
+        // has replaced it.
+        if (m_readFile == m_outputFile) {
+            m_readFile = nullptr;
+        } else if (!rewrites) {
+            VoFileClose(m_readFile);
+            m_readFile = nullptr;
+        }
     }
-    bool rewrites = m_mode == ARC_OPEN_APPEND || m_mode == ARC_OPEN_DELETE || m_mode == ARC_OPEN_VOLUMES;
     if (m_outputFile) {
         if (rewrites && haveTimes) VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
         if (!VoFileFlush(m_outputFile) && SUCCEEDED(result) && m_mode != ARC_OPEN_READ) {
@@ -338,6 +344,8 @@ HRESULT CArchive2::Close()
         VoFileClose(m_outputFile);
         m_outputFile = nullptr;
     }
+    if (m_finalStubPath[0] || m_finalOutputPath[0]) result = NameFinishedOutputs(result, m_splitSEADone);
+    m_splitSEADone = false;
     if (rewrites && m_outputPath[0] && SUCCEEDED(result)) {
         if (m_changed) {
             // One rename replaces the archive: at no moment is there neither
@@ -345,7 +353,7 @@ HRESULT CArchive2::Close()
             // names first, so that the new main file never lacks them.
             if (m_splitVolumes && !NameSplitVolumes()) {
                 result = VO_E_WRITE;
-            } else if (!VoPathRename(m_outputPath, m_archivePath)) {
+            } else if (!VoPathRenameOverHeld(&m_readFile, m_outputPath, m_archivePath)) {
                 ReportError(ARC_ERR_CREATE, "Close", m_archivePath);
                 result = VO_E_WRITE;
             } else {
@@ -357,6 +365,8 @@ HRESULT CArchive2::Close()
             result = S_FALSE;
         }
     }
+    if (m_readFile) VoFileClose(m_readFile);
+    m_readFile = nullptr;
     // A split that did not replace the archive takes its volumes along.
     if (m_splitVolumes) DeleteSplitVolumes();
     // Only a failed rewrite leaves its temporary file behind.

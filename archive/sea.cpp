@@ -164,6 +164,13 @@ HRESULT CArchive2::CreateSEA(const VOCHAR *output, const VOCHAR *stub, uint32_t)
 
 HRESULT CArchive2::SplitSEA(const VOCHAR *destination, uint32_t flags)
 {
+    HRESULT hr = SplitSEAParts(destination, flags);
+    m_splitSEADone = SUCCEEDED(hr);
+    return hr;
+}
+
+HRESULT CArchive2::SplitSEAParts(const VOCHAR *destination, uint32_t flags)
+{
     const char *operation = "SplitSEA";
     if (m_mode != ARC_OPEN_SEA || !m_readFile) return E_FAIL;
     if (m_outputFile) {
@@ -198,13 +205,7 @@ HRESULT CArchive2::SplitSEA(const VOCHAR *destination, uint32_t flags)
     HRESULT hr = MayWriteOutput(stubPath, flags);
     if (FAILED(hr)) return hr;
     if (hr == S_OK) {
-        HVOFILE stubFile = VoFileOpen(stubPath, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
-        if (!stubFile) {
-            ReportError(ARC_ERR_CREATE, operation, stubPath);
-            return VO_E_OPENFILE;
-        }
-        hr = BlockCopy(m_readFile, 0, m_startOffset, stubFile, 0);
-        VoFileClose(stubFile);
+        hr = WriteStubCopy(stubPath, operation);
         if (FAILED(hr)) return hr;
     }
 
@@ -223,12 +224,17 @@ HRESULT CArchive2::SplitSEA(const VOCHAR *destination, uint32_t flags)
     uint64_t directoryEnd = directoryOffset + m_endRecord.directorySize;
     HRESULT result = S_OK;
     if (!kept) {
-        m_outputFile = VoFileOpen(archivePath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
+        // Written as NAME.part; Close gives it its name when it is whole.
+        VOCHAR partPath[kNumberedPathUnits];
+        VoPrintF(partPath, VOTEXT("%s.part"), archivePath);
+        if (VoStrLen(partPath) < ARC_TEXT_UNITS)
+            m_outputFile = VoFileOpen(partPath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
         if (!m_outputFile) {
             ReportError(ARC_ERR_CREATE, operation, archivePath);
             result = VO_E_OPENFILE;
         } else {
-            VoStrCopyN(m_outputPath, archivePath, ARC_TEXT_UNITS);
+            VoStrCopyN(m_outputPath, partPath, ARC_TEXT_UNITS);
+            VoStrCopyN(m_finalOutputPath, archivePath, ARC_TEXT_UNITS);
             result = BlockCopy(m_readFile, (int64_t)m_startOffset, directoryEnd, m_outputFile, 0);
         }
     }
@@ -252,6 +258,52 @@ HRESULT CArchive2::SplitSEA(const VOCHAR *destination, uint32_t flags)
     }
     result = AddEndOfCentralDir(directoryOffset);
     if (SUCCEEDED(result)) m_changed = 1;
+    return result;
+}
+
+// The stub, the first start-offset bytes of the file, written to
+// path.part; Close renames it over path with the archive, so that a
+// failure or a kill never leaves half of the pair, nor writes into a file
+// linked to path from elsewhere.
+HRESULT CArchive2::WriteStubCopy(const VOCHAR *path, const char *operation)
+{
+    VOCHAR partPath[kNumberedPathUnits];
+    VoPrintF(partPath, VOTEXT("%s.part"), path);
+    HVOFILE file = VoStrLen(partPath) < ARC_TEXT_UNITS
+                       ? VoFileOpen(partPath, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS)
+                       : nullptr;
+    if (!file) {
+        ReportError(ARC_ERR_CREATE, operation, path);
+        return VO_E_OPENFILE;
+    }
+    HRESULT hr = BlockCopy(m_readFile, 0, m_startOffset, file, 0);
+    if (!VoFileFlush(file) && SUCCEEDED(hr)) hr = ReportWriteFailure(operation, partPath);
+    VoFileClose(file);
+    if (FAILED(hr)) {
+        VoPathDeleteFile(partPath);
+        return hr;
+    }
+    VoStrCopyN(m_finalStubPath, path, ARC_TEXT_UNITS);
+    return S_OK;
+}
+
+// At Close: the outputs written as NAME.part take their names when the
+// whole operation succeeded (the stub first), and are deleted when not.
+HRESULT CArchive2::NameFinishedOutputs(HRESULT result, bool succeeded)
+{
+    const VOCHAR *finals[2] = {m_finalStubPath, m_finalOutputPath};
+    for (const VOCHAR *final : finals) {
+        if (!final[0]) continue;
+        VOCHAR part[kNumberedPathUnits];
+        VoPrintF(part, VOTEXT("%s.part"), final);
+        if (succeeded && SUCCEEDED(result) && !VoPathRename(part, final)) {
+            ReportError(ARC_ERR_CREATE, "Close", final);
+            result = VO_E_WRITE;
+        }
+        if (!succeeded || FAILED(result)) VoPathDeleteFile(part);
+    }
+    if (m_finalOutputPath[0]) VoStrCopyN(m_outputPath, m_finalOutputPath, ARC_TEXT_UNITS);
+    m_finalStubPath[0] = m_finalOutputPath[0] = 0;
     return result;
 }
 

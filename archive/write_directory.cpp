@@ -151,8 +151,6 @@ HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
     // when it is whole, so a failure (a full disk) leaves the archive as it was.
     VOFILETIME times[3];
     bool haveTimes = VoFileGetTimes(file, &times[0], &times[1], &times[2]);
-    VoFileClose(file);
-    m_readFile = nullptr;
     if (m_outputFile) {
         if (haveTimes) VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
         if (!VoFileFlush(m_outputFile) && SUCCEEDED(hr)) {
@@ -162,10 +160,13 @@ HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
         VoFileClose(m_outputFile);
         m_outputFile = nullptr;
     }
-    if (SUCCEEDED(hr) && !VoPathRename(m_outputPath, m_archivePath)) {
+    // The archive is held (and locked) until the copy has replaced it.
+    if (SUCCEEDED(hr) && !VoPathRenameOverHeld(&m_readFile, m_outputPath, m_archivePath)) {
         ReportError(ARC_ERR_CREATE, operation, m_archivePath);
         hr = VO_E_WRITE;
     }
+    if (m_readFile) VoFileClose(m_readFile);
+    m_readFile = nullptr;
     if (FAILED(hr) && m_outputPath[0]) VoPathDeleteFile(m_outputPath);
     m_outputPath[0] = 0;
     m_mode = ARC_OPEN_CREATE;

@@ -114,6 +114,12 @@ bool VoPathRemoveFolder(const VOCHAR *path);  // an empty folder
 bool VoPathDeleteFile(const VOCHAR *path);
 // Renames, replacing an existing target file (on the same volume only).
 bool VoPathRename(const VOCHAR *from, const VOCHAR *to);
+// VoPathRename of a rewritten copy over the file *held (open at to, locked
+// with VoFileLockForRewrite), which is closed and set null either way. On
+// POSIX the rename comes first, so the lock covers the replacement and no
+// second writer can start from the old file; on Windows an open file cannot
+// be replaced, so it is closed first (its share modes kept writers out).
+bool VoPathRenameOverHeld(HVOFILE *held, const VOCHAR *from, const VOCHAR *to);
 // Copies a file with its contents and last-write time; with failIfExists
 // an existing target is an error (ERROR_FILE_EXISTS), else it is replaced.
 bool VoPathCopyFile(const VOCHAR *from, const VOCHAR *to, bool failIfExists);

@@ -613,6 +613,16 @@ bool VoPathDeleteFile(const VOCHAR *path)
     return true;
 }
 
+bool VoPathRenameOverHeld(HVOFILE *held, const VOCHAR *from, const VOCHAR *to)
+{
+    bool renamed = VoPathRename(from, to);
+    uint32_t error = VoGetLastError();
+    VoFileClose(*held);
+    *held = nullptr;
+    if (!renamed) VoSetLastError(error);
+    return renamed;
+}
+
 bool VoPathRename(const VOCHAR *from, const VOCHAR *to)
 {
     NativePath source(from), target(to);

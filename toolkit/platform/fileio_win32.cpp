@@ -227,6 +227,13 @@ bool VoPathRename(const VOCHAR *from, const VOCHAR *to)
     return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
+bool VoPathRenameOverHeld(HVOFILE *held, const VOCHAR *from, const VOCHAR *to)
+{
+    VoFileClose(*held);
+    *held = nullptr;
+    return VoPathRename(from, to);
+}
+
 bool VoPathCopyFile(const VOCHAR *from, const VOCHAR *to, bool failIfExists)
 {
     return CopyFileW(from, to, failIfExists ? TRUE : FALSE) != FALSE;
