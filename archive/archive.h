@@ -158,6 +158,10 @@ public:
     // Calls visit for every plain file AddEntryToArchive(path, flags) would
     // take, in the same order; S_FALSE for a pattern without a usable "*".
     HRESULT EnumerateAddEntry(const VOCHAR *path, uint32_t flags, ArcAddVisitor visit, void *context);
+    // A file or folder (a full path) that the walk of a folder or pattern
+    // skips, as it skips the archive being written; four at most (false
+    // when there is no room). They last as long as the object.
+    bool ExcludeFromAdd(const VOCHAR *path);
     // Sets (or with null, clears) the supplier of prepared deflated data.
     void SetCompressedSupplier(IArcCompressedSupplier *supplier) { m_supplier = supplier; }
     void AddVolumeComment(const VOCHAR *text);
@@ -260,6 +264,8 @@ protected:
     HRESULT AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder);
     HRESULT AddDirectory(const VOCHAR *path, size_t baseLength);
     HRESULT AddDirectoryTree(const VOCHAR *path, size_t baseLength);
+    bool IsExcludedFromAdd(const VOCHAR *path) const;
+    VOCHAR m_addExclusions[4][ARC_TEXT_UNITS] = {};
     HRESULT AddWildcard(const VOCHAR *path, size_t baseLength);
     HRESULT AskReplaceEntry(const VOCHAR *name, bool *keepOld);
     HRESULT NoCompressFile(HVOFILE file, struct ArcEntryItem *item);

@@ -300,6 +300,35 @@ HRESULT CArchive2::CopyCompressedFile(ArcEntryItem *item)
 // ---------------------------------------------------------------------------
 // Folders and patterns
 
+bool CArchive2::ExcludeFromAdd(const VOCHAR *path)
+{
+    for (VOCHAR *slot : m_addExclusions) {
+        if (slot[0]) continue;
+        return path && path[0] && VoStrCopyN(slot, path, ARC_TEXT_UNITS) < ARC_TEXT_UNITS;
+    }
+    return false;
+}
+
+// An add never takes the archive being written (a source folder may hold
+// it) nor what ExcludeFromAdd named (full paths). Full paths are compared only
+// when the file names agree, so the walk pays next to nothing for this.
+bool CArchive2::IsExcludedFromAdd(const VOCHAR *path) const
+{
+    const VOCHAR *name = VoGetFileNamePtrW(path);
+    VOCHAR full[ARC_TEXT_UNITS];
+    full[0] = 0;
+    auto names = [&](const VOCHAR *excluded) {
+        if (!excluded[0] || !VoPathNamesEqual(VoGetFileNamePtrW(excluded), name)) return false;
+        if (!full[0] && !MakeFullPath(path, full)) return false;
+        return VoPathNamesEqual(full, excluded);
+    };
+    if (m_mode == ARC_OPEN_READ) return false;
+    if (names(m_archivePath) || names(m_outputPath)) return true;
+    for (const VOCHAR *excluded : m_addExclusions)
+        if (names(excluded)) return true;
+    return false;
+}
+
 HRESULT CArchive2::AddDirectory(const VOCHAR *path, size_t baseLength)
 {
     const char *operation = "AddDirectory";
@@ -340,6 +369,7 @@ HRESULT CArchive2::AddDirectoryTree(const VOCHAR *path, size_t baseLength)
             hr = VO_E_SMALLBUFFER;
             break;
         }
+        if (IsExcludedFromAdd(child)) continue;
         if (IsFolder(data.attributes)) hr = AddDirectoryTree(child, baseLength);
         else if (IsPlainFile(data.attributes)) hr = AddFile(child, baseLength, nullptr);
     }
@@ -364,7 +394,7 @@ HRESULT CArchive2::AddWildcard(const VOCHAR *path, size_t baseLength)
     for (bool more = find != nullptr; more && SUCCEEDED(hr); more = VoFindNext(find, &data)) {
         if (!MatchEntryName(&pattern, data.name)) continue;
         VOCHAR child[ARC_TEXT_UNITS];
-        if (!JoinPath(base, data.name, child)) continue;
+        if (!JoinPath(base, data.name, child) || IsExcludedFromAdd(child)) continue;
         if (IsFolder(data.attributes)) {
             if (m_addFlags & ARC_ADD_RECURSE) hr = AddDirectoryTree(child, baseLength);
         } else if (IsPlainFile(data.attributes)) {
@@ -388,6 +418,7 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
         ReportError(ARC_ERR_INVALIDARG, operation);
         return E_INVALIDARG;
     }
+    if (IsExcludedFromAdd(path)) return S_OK;
     uint32_t attributes = VoPathGetAttributes(path);
     // A plain path that does not exist is a missing file, not a pattern.
     if (attributes == VO_INVALID_ATTRIBUTES && !HasStar(VoGetFileNamePtrW(path))) {
@@ -439,7 +470,7 @@ HRESULT CArchive2::WalkAddSource(const VOCHAR *path, size_t baseLength, const Ar
     for (bool more = find != nullptr; more; more = VoFindNext(find, &data)) {
         if (pattern && !MatchEntryName(pattern, data.name)) continue;
         VOCHAR child[ARC_TEXT_UNITS];
-        if (!JoinPath(folder, data.name, child)) continue;
+        if (!JoinPath(folder, data.name, child) || IsExcludedFromAdd(child)) continue;
         if (IsFolder(data.attributes)) {
             if (!pattern || recurse) WalkAddSource(child, 0, nullptr, true, tally);
         } else if (IsPlainFile(data.attributes)) {
@@ -456,6 +487,7 @@ HRESULT CArchive2::WalkAddSource(const VOCHAR *path, size_t baseLength, const Ar
 // of entries; 1 when path is a pattern without a usable "*".
 HRESULT CArchive2::MeasureAdd(const VOCHAR *path, uint32_t flags, ArcAddTally &tally, bool report)
 {
+    if (IsExcludedFromAdd(path)) return S_OK;
     uint32_t attributes = VoPathGetAttributes(path);
     if (IsPlainFile(attributes)) {
         VoGetFileSizeByName(path, &tally.size);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # voxpack killed mid-write, and two writers on one archive. A kill -9 at a
 # random moment of each writing command leaves every file as it was or the
-# finished result, with nothing new but *.part and ~NAME leftovers; two
-# rewrites at once either both apply or one is refused (exit 2) and the
-# other applies, and the archive always tests.
+# finished result, with nothing new but *.part (files or folders) and ~NAME
+# leftovers; two rewrites at once either both apply or one is refused
+# (exit 2) and the other applies, and the archive always tests.
 #   test_interrupted_writes.sh VOXPACK [STUB]
 # STUB: a real stub for sea and package (default: a stand-in file).
 # VOX_KILL_TRIES (default 30) kills per command, VOX_RACE_TRIES (default 20)
@@ -19,8 +19,12 @@ passes=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 ms() { local t=${EPOCHREALTIME/[.,]/}; echo $((t / 1000)); }
 nap() { sleep "$(($1 / 1000)).$(printf %03d $(($1 % 1000)))"; }
-# The listing without its times: folder entries carry the moment of the write.
-listing() { "$voxpack" list "$1" 2>&1 | sed -E 's/[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}//'; }
+# The listing without times and stored sizes: folder entries carry the
+# moment of the write, and a package's control archive the build time.
+listing() {
+  "$voxpack" list "$1" 2>&1 | sed -E -e 's/^( *[0-9]+) +[0-9]+ +([a-z]+) +[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}/\1 \2/' \
+    -e 's/^( *[0-9]+) +[0-9]+ +([0-9]+ entr)/\1 \2/'
+}
 same_archive() { "$voxpack" test "$1" >/dev/null 2>&1 && [ "$(listing "$1")" = "$(listing "$2")" ]; }
 size_of() { if [ -e "$1" ]; then stat -c %s "$1"; else echo absent; fi; }
 # manifest DIR ARRAY: ARRAY[path] = md5 of each file below DIR.
@@ -66,11 +70,14 @@ kill_case() {
   mkdir -p "$init"
   while [ "$1" != -- ]; do cp -a "$m/${1%%:*}" "$init/${1#*:}"; shift; done
   shift
-  rm -rf "$work/done" && cp -a "$init" "$work/done"
+  # The normal run works in the folder the tries use: a package records
+  # where it was built.
+  rm -rf "$work/done" "$work/t" && cp -a "$init" "$work/t"
   local start
   start=$(ms)
-  (cd "$work/done" && "$voxpack" "$@" </dev/null >/dev/null 2>"$work/err")
+  (cd "$work/t" && "$voxpack" "$@" </dev/null >/dev/null 2>"$work/err")
   local rc=$? span=$(($(ms) - start))
+  mv "$work/t" "$work/done"
   if [ $rc != 0 ] || ! "$voxpack" test "$work/done/$archive" >/dev/null 2>&1; then
     fail "$name: a normal run (exit $rc) does not give an archive that tests: $*"
     cat "$work/err"
@@ -81,7 +88,7 @@ kill_case() {
   manifest "$work/done" after
   for f in "${!before[@]}" "${!after[@]}"; do
     [ "${before[$f]-absent}" = "${after[$f]-absent}" ] || changed[$f]=1
-    case /${f##*/} in /*.part | /~*) [ -n "${after[$f]-}" ] && fail "$name: a normal run leaves $f" ;; esac
+    case /$f in */*.part | */*.part/* | */~*) [ -n "${after[$f]-}" ] && fail "$name: a normal run leaves $f" ;; esac
   done
   local try untouched=0 finished=0 broken=0 leftover=0 stale=0 pid problems olds news dies kept
   for try in $(seq 1 "$kill_tries"); do
@@ -100,7 +107,7 @@ kill_case() {
       local was=${before[$f]-absent} is=${now[$f]-absent} will=${after[$f]-absent}
       if [ -z "${changed[$f]-}" ]; then
         [ "$is" = "$was" ] && continue
-        case /${f##*/} in /*.part | /~*) [ "$was" = absent ] && { dies=1; continue; } ;; esac
+        case /$f in */*.part | */*.part/* | */~*) [ "$was" = absent ] && { dies=1; continue; } ;; esac
         problems+=" $f: $( [ "$was" = absent ] && echo "new file" || echo "input changed") ($(size_of "t/$f") bytes);"
       elif [ "$is" = "$was" ] && [ "$will" = absent ]; then
         kept+=" $f"
@@ -144,7 +151,7 @@ kill_case package-force p.exe pk stub.exe oldpkg.exe:p.exe -- package pk -o p.ex
 # Two writers on one archive. A change is "add NAME", "delete NAME" or
 # "comment TEXT". A writer that exits 0 has its change in the archive, one
 # refused (exit 2, for the other) has not, and nothing else changed.
-names_of() { listing "$1" | sed -nE 's/^ *[0-9]+ +[0-9]+ +[a-z]+ +(.*)$/\1/p' | sort; }
+names_of() { listing "$1" | sed -nE 's/^ *[0-9]+ +[a-z]+ +(.*)$/\1/p' | sort; }
 comment_of() { "$voxpack" list "$1" 2>/dev/null | sed -n 's/^Comment: //p'; }
 as_args() {
   case $1 in

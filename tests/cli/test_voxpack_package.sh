@@ -86,7 +86,19 @@ check "unknown arch" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.ex
 
 printf 'x' >"$work/src/voxctrl.ach"
 check "reserved name" expect_code 1 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe"
-check "nothing half-written" test ! -e "$work/c.exe" -a ! -e "$work/c.exe.part" -a ! -e "$work/c.exe.work"
+check "nothing half-written" test -z "$(ls "$work" | grep '^c\.exe')"
+rm "$work/src/voxctrl.ach"
+
+# An output inside the source: neither it, the one it replaces nor the work
+# folder goes in; a folder of the author's named like a work folder stays.
+mkdir -p "$work/src/in.exe.work" && echo mine >"$work/src/in.exe.work/keep.txt"
+check "package into its source" expect_code 0 "$voxpack" package "$work/src" -o "$work/src/in.exe" --stub "$work/stub.exe"
+check "again, over the first" expect_code 0 "$voxpack" package "$work/src" -o "$work/src/in.exe" --stub "$work/stub.exe" --force
+check "only the source goes in" test "$(names "$work/src/in.exe")" = "docs\\ docs\\a.txt in.exe.work\\ in.exe.work\\keep.txt readme.txt setup.exe voxctrl.ach"
+check "the author's folder kept, no work folder left" test "$(ls "$work/src" | tr '\n' ' ')" = "docs in.exe in.exe.work readme.txt setup.exe "
+check "create into its source" expect_code 0 "$voxpack" create "$work/src/self.ach" "$work/src" -r
+check "again, over the first" expect_code 0 "$voxpack" create "$work/src/self.ach" "$work/src" -r --force
+check "the archive holds neither" test -z "$("$voxpack" list "$work/src/self.ach" | grep 'self\.ach')"
 
 echo "$passes passed, $failures failed"
 [ "$failures" = 0 ]

@@ -112,6 +112,9 @@ bool VoPathIsFolder(const VOCHAR *path);
 bool VoPathCreateFolder(const VOCHAR *path, void *security = nullptr);
 bool VoPathRemoveFolder(const VOCHAR *path);  // an empty folder
 bool VoPathDeleteFile(const VOCHAR *path);
+// True when two path texts name the same file by the rules of the file
+// system: case is ignored on Windows, not on POSIX.
+bool VoPathNamesEqual(const VOCHAR *a, const VOCHAR *b);
 // Renames, replacing an existing target file (on the same volume only).
 bool VoPathRename(const VOCHAR *from, const VOCHAR *to);
 // VoPathRename of a rewritten copy over the file *held (open at to, locked

@@ -613,6 +613,12 @@ bool VoPathDeleteFile(const VOCHAR *path)
     return true;
 }
 
+bool VoPathNamesEqual(const VOCHAR *a, const VOCHAR *b)
+{
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
 bool VoPathRenameOverHeld(HVOFILE *held, const VOCHAR *from, const VOCHAR *to)
 {
     bool renamed = VoPathRename(from, to);

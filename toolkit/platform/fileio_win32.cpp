@@ -227,6 +227,11 @@ bool VoPathRename(const VOCHAR *from, const VOCHAR *to)
     return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
+bool VoPathNamesEqual(const VOCHAR *a, const VOCHAR *b)
+{
+    return VoStrCmpI(a, b) == 0;
+}
+
 bool VoPathRenameOverHeld(HVOFILE *held, const VOCHAR *from, const VOCHAR *to)
 {
     VoFileClose(*held);

@@ -226,6 +226,8 @@ bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, const 
         progress.ReportResult(hr, ToUtf8(target.c_str()));
         return false;
     }
+    // The outputs of this run stay out: a source folder may hold them.
+    for (const VoText &own : {job.work, job.output, job.output + VOTEXT(".part")}) archive.ExcludeFromAdd(own.c_str());
     CParallelDeflate parallel(archive, job.threads, ARC_METHOD_DEFLATE);
     for (const VoText &path : paths) parallel.Plan(path, flags, job.level);
     parallel.Start();
@@ -307,6 +309,20 @@ bool JoinWithStub(PackageJob &job, CConsoleProgress &progress)
     return false;
 }
 
+// A folder of this run's own beside the output, OUTPUT.workN.part: created
+// anew (never one that exists, which may be someone else's), and removed
+// at the end. One left by a killed run has the .part name of a leftover.
+bool CreateWorkFolder(PackageJob &job)
+{
+    for (int n = 1; n <= 100; ++n) {
+        job.work = job.output + ToText(".work" + std::to_string(n) + ".part");
+        if (VoPathCreateFolder(job.work.c_str())) return true;
+        if (VoPathGetAttributes(job.work.c_str()) == VO_INVALID_ATTRIBUTES) break;
+    }
+    PrintError(ToUtf8(job.work.c_str()) + ": cannot create the work folder");
+    return false;
+}
+
 bool PrepareJob(const CommandLine &line, PackageJob &job)
 {
     if (line.positional.size() != 1 || !line.Has("-o")) {
@@ -333,11 +349,7 @@ int CommandPackage(const CommandLine &line)
 {
     PackageJob job;
     if (!PrepareJob(line, job)) return VOXPACK_USAGE;
-    job.work = job.output + VOTEXT(".work");
-    if (!VoPathIsFolder(job.work.c_str()) && !VoPathCreateFolder(job.work.c_str())) {
-        PrintError(ToUtf8(job.work.c_str()) + ": cannot create the work folder");
-        return VOXPACK_USAGE;
-    }
+    if (!CreateWorkFolder(job)) return VOXPACK_USAGE;
     CConsoleProgress progress(line.Value("-o"), IsTerminal(), line.Has("-v"));
     uint64_t bytes = 0;
     bool ok = BuildControlArchive(job, progress) && BuildPayload(job, progress, &bytes) && JoinWithStub(job, progress);

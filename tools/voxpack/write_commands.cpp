@@ -171,6 +171,7 @@ int CommandCreate(const CommandLine &line)
         PrintError(path + ": " + DescribeOpenResult(archive, hr));
         return VOXPACK_USAGE;
     }
+    archive.ExcludeFromAdd(archivePath.c_str());  // the archive this one replaces
     AddPaths(archive, progress, line.positional, o);
     hr = archive.Close();
     progress.Finish();
