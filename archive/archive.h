@@ -229,10 +229,13 @@ protected:
     HRESULT ExtractOne(const ArcDirectoryEntry *entry, const VOCHAR *dest);
     HRESULT ExtractDirectoryEntry(const ArcDirectoryEntry *entry, const VOCHAR *dest);
     HRESULT ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, const VOCHAR *dest);
-    HRESULT ExtractInternalNoCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry,
+    // Extract into out (null: verify only, nothing written); target names
+    // the file in reports.
+    HRESULT ExtractInternalNoCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry, HVOFILE out,
                                          const VOCHAR *target);
-    HRESULT ExtractInternalZipCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry,
+    HRESULT ExtractInternalZipCompression(struct ArcDataSource &source, const ArcDirectoryEntry *entry, HVOFILE out,
                                           const VOCHAR *target);
+    HRESULT CreateReplacement(const VOCHAR *target, VOCHAR *replacement, HVOFILE *out, const char *operation);
     HRESULT OpenTarget(const VOCHAR *target, HVOFILE *out, const char *operation);
     bool RefuseFolderWithData(const ArcDirectoryEntry *entry, const char *operation);
     HRESULT FinishTarget(HVOFILE target, const ArcDirectoryEntry *entry,

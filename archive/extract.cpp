@@ -8,6 +8,7 @@
 #include "archive/data_source.h"
 #include "archive/names.h"
 #include "files/files.h"
+#include "format/format.h"
 
 namespace {
 
@@ -252,13 +253,13 @@ HRESULT CArchive2::ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, c
     uint32_t attributes;
     if (!MakeTargetPath(dest, entry, target, &foldersExist, &attributes)) return S_FALSE;
 
-    bool exists = VoIsFileAttributes(attributes) != 0;
+    // A hidden or read-only file exists as much as any other.
+    bool exists = attributes != VO_INVALID_ATTRIBUTES && !(attributes & VO_ATTR_DIRECTORY);
     if (!(m_extractFlags & ARC_EXTRACT_OVERWRITE) && exists && m_progress) {
         bool readOnly = (attributes & VO_ATTR_READONLY) != 0;
         HRESULT answer = readOnly ? AskOverwriteReadOnly(target) : AskOverwrite(target);
         if (answer != 0) return answer;
     }
-    if (exists) VoPathSetAttributes(target, VO_ATTR_NORMAL);
     VOCHAR folder[ARC_TEXT_UNITS * 2];
     if (VoGetPathNameFromFilePath(target, folder, ARC_TEXT_UNITS)) {
         bool made = foldersExist;
@@ -273,11 +274,46 @@ HRESULT CArchive2::ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, c
     ArcDataSource source;
     HRESULT hr = OpenDataSource(entry, source, "ExtractCentralDirectoryFile");
     if (FAILED(hr)) return hr;
-    switch (entry->record.method) {
-    case ARC_METHOD_STORE: return ExtractInternalNoCompression(source, entry, target);
-    case ARC_METHOD_DEFLATE: return ExtractInternalZipCompression(source, entry, target);
+    if (entry->record.method != ARC_METHOD_STORE && entry->record.method != ARC_METHOD_DEFLATE) return E_NOTIMPL;
+    // An existing file is replaced, never written into: the new one is made
+    // beside it and renamed over it when whole. A file linked into the
+    // destination from elsewhere keeps its bytes, and a failed entry leaves
+    // the old file as it was.
+    VOCHAR replacement[ARC_TEXT_UNITS * 2];
+    HVOFILE out = nullptr;
+    const char *operation = entry->record.method == ARC_METHOD_STORE ? "ExtractInternalNoCompression"
+                                                                      : "ExtractInternalZipCompression";
+    hr = exists ? CreateReplacement(target, replacement, &out, operation) : OpenTarget(target, &out, operation);
+    if (FAILED(hr)) return hr;
+    if (entry->record.method == ARC_METHOD_STORE)
+        hr = ExtractInternalNoCompression(source, entry, out, target);
+    else
+        hr = ExtractInternalZipCompression(source, entry, out, target);
+    if (!exists) return hr;
+    if (SUCCEEDED(hr)) {
+        VoPathSetAttributes(target, VO_ATTR_NORMAL);  // a read-only file is replaced too
+        if (!VoPathRename(replacement, target)) {
+            ReportError(ARC_ERR_CREATE, operation, target);
+            hr = VO_E_OPENFILE;
+        }
     }
-    return E_NOTIMPL;
+    if (FAILED(hr)) VoPathDeleteFile(replacement);
+    return hr;
+}
+
+// The file that replaces target, NAME.N.part beside it, created anew (a
+// file of that name is never opened, so no link planted there is followed).
+HRESULT CArchive2::CreateReplacement(const VOCHAR *target, VOCHAR *replacement, HVOFILE *out, const char *operation)
+{
+    *out = nullptr;
+    for (int n = 1; n <= 99 && !*out; ++n) {
+        int length = VoPrintFN(replacement, ARC_TEXT_UNITS * 2, VOTEXT("%s.%d.part"), target, n);
+        if (length < 0 || length >= ARC_TEXT_UNITS * 2 - 1) break;
+        *out = VoFileOpen(replacement, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_NEW);
+    }
+    if (*out) return S_OK;
+    ReportError(ARC_ERR_CREATE, operation, target);
+    return VO_E_OPENFILE;
 }
 
 // Finds the file holding the data-stream offset: null for the main file
@@ -382,12 +418,9 @@ HRESULT CArchive2::ReadChunk(ArcDataSource &source, uint8_t *buffer, uint64_t &r
     return S_OK;
 }
 
-// The file an entry extracts into; no target (a verification) writes
-// nothing.
+// The file an entry extracts into, where none exists yet.
 HRESULT CArchive2::OpenTarget(const VOCHAR *target, HVOFILE *out, const char *operation)
 {
-    *out = nullptr;
-    if (!target) return S_OK;
     *out = VoFileOpen(target, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
     if (*out) return S_OK;
     ReportError(ARC_ERR_CREATE, operation, target);
@@ -411,9 +444,9 @@ HRESULT CArchive2::VerifyEntry(int index)
         ArcDataSource source;
         result = OpenDataSource(&entry, source, "VerifyEntry");
         if (SUCCEEDED(result) && entry.record.method == ARC_METHOD_STORE)
-            result = ExtractInternalNoCompression(source, &entry, nullptr);
+            result = ExtractInternalNoCompression(source, &entry, nullptr, nullptr);
         else if (SUCCEEDED(result) && entry.record.method == ARC_METHOD_DEFLATE)
-            result = ExtractInternalZipCompression(source, &entry, nullptr);
+            result = ExtractInternalZipCompression(source, &entry, nullptr, nullptr);
         else if (SUCCEEDED(result)) {
             ReportError(ARC_ERR_SIGNATURE, "VerifyEntry", entry.name);
             result = E_NOTIMPL;
@@ -440,18 +473,16 @@ HRESULT CArchive2::WriteChunk(HVOFILE out, const uint8_t *bytes, uint32_t size, 
     return S_OK;
 }
 
-HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const ArcDirectoryEntry *entry,
+HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const ArcDirectoryEntry *entry, HVOFILE out,
                                                 const VOCHAR *target)
 {
     const char *operation = "ExtractInternalNoCompression";
     Buffer buffer(ARC_CHUNK_SIZE);
     if (!buffer.bytes) {
         ReportError(ARC_ERR_NOMEMORY, operation);
+        if (out) VoFileClose(out);
         return E_OUTOFMEMORY;
     }
-    HVOFILE out = nullptr;
-    HRESULT opened = OpenTarget(target, &out, operation);
-    if (FAILED(opened)) return opened;
     if (m_progress) {
         m_progress->SetText(entry->name);
         m_progress->OnStatus(ARC_STAT_EXTRACT);
@@ -486,18 +517,16 @@ struct Inflater {
 
 }  // namespace
 
-HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const ArcDirectoryEntry *entry,
+HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const ArcDirectoryEntry *entry, HVOFILE out,
                                                  const VOCHAR *target)
 {
     const char *operation = "ExtractInternalZipCompression";
     Buffer input(ARC_CHUNK_SIZE + 4), output(ARC_INFLATE_OUT_SIZE);
     if (!input.bytes || !output.bytes) {
         ReportError(ARC_ERR_NOMEMORY, operation);
+        if (out) VoFileClose(out);
         return E_OUTOFMEMORY;
     }
-    HVOFILE out = nullptr;
-    HRESULT opened = OpenTarget(target, &out, operation);
-    if (FAILED(opened)) return opened;
     uint32_t dataCrc = Crc(0, nullptr, 0), contentCrc = dataCrc;
     if (m_progress) {
         m_progress->SetText(entry->name);

@@ -48,7 +48,14 @@ check "extracted non-ASCII name" test -f "$work/x/caf$(printf '\xc3\xa9').txt"
 check "quiet off a terminal" test ! -s "$work/err"
 check "existing files are kept off a terminal, exit 1" expect_code 1 "$voxpack" extract -o "$work/x" "$work/good.ach"
 check "kept files are reported" grep -q "exists, kept" "$work/err"
+# A file hard-linked into the destination from outside keeps its bytes: the
+# old file is replaced, not written into; read-only ones are replaced too.
+echo outside >"$work/outside.txt" && rm "$work/x/docs/readme.txt" && ln "$work/outside.txt" "$work/x/docs/readme.txt"
+chmod a-w "$work/x/bin/data.bin"
 check "--overwrite replaces" expect_code 0 "$voxpack" extract --overwrite -o "$work/x" "$work/good.ach"
+check "a hard link's other name keeps its bytes" test "$(cat "$work/outside.txt")" = outside
+check "the destination's file is new" cmp -s <(python3 -c 'import sys; sys.stdout.write("read me\n" * 200)') "$work/x/docs/readme.txt"
+check "nothing left beside them" test -z "$(find "$work/x" -name '*.part')"
 check "--skip-existing keeps quietly" expect_code 0 "$voxpack" extract --skip-existing -o "$work/x" "$work/good.ach"
 check "--flat and a pattern" expect_code 0 "$voxpack" extract --flat -o "$work/flat" "$work/good.ach" '*.txt'
 check "flat files" test -f "$work/flat/readme.txt" -a ! -e "$work/flat/docs" -a ! -e "$work/flat/data.bin"

@@ -541,6 +541,29 @@ TEST(ArchiveHardening, CrcMismatchIsReportedAfterWriting)
     EXPECT_EQ(archive.ValidateEntry(0), S_OK);
 }
 
+TEST(ArchiveExtract, ExistingFilesAreReplacedNotWrittenInto)
+{
+    ScratchFolder s;
+    TestArchive a;
+    a.entries.push_back(Entry(u"hidden.txt", TextBytes("new"), 1));
+    TestEntry bad = Entry(u"bad.txt", TextBytes("damaged"), 1);
+    bad.badContentCrc = true;
+    a.entries.push_back(bad);
+    WriteBytes(s / "a.ach", a.Build());
+    // A hidden, read-only file (a reinstall meets those) is replaced; an
+    // entry that fails leaves the file it would have replaced as it was.
+    WriteBytes(s / "out" / "hidden.txt", TextBytes("old"));
+    WriteBytes(s / "out" / "bad.txt", TextBytes("old"));
+    ASSERT_TRUE(VoPathSetAttributes(ToVo(s / "out" / "hidden.txt").c_str(), VO_ATTR_HIDDEN | VO_ATTR_READONLY));
+    CArchive2 archive;
+    RecordingProgress progress;
+    ASSERT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, &progress), S_OK);
+    EXPECT_EQ(archive.ExtractAll(Dest(s).c_str(), ARC_EXTRACT_OVERWRITE), VO_E_BADDATA);
+    EXPECT_EQ(ReadBytes(s / "out" / "hidden.txt"), TextBytes("new"));
+    EXPECT_EQ(ReadBytes(s / "out" / "bad.txt"), TextBytes("old"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(s / "out"), fs::directory_iterator()), 2);
+}
+
 TEST(ArchiveHardening, LengthsBeyondTheFileAreBadRecords)
 {
     ScratchFolder s;
