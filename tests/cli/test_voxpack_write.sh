@@ -3,7 +3,7 @@
 # and an archive that survives a killed append and a full disk.
 #   test_voxpack_write.sh VOXPACK
 set -u
-voxpack=$1
+voxpack=$(realpath "$1")
 work=$(mktemp -d)
 cleanup() {
   umountpoint=$work/small
@@ -183,14 +183,23 @@ if mount -t tmpfs -o size=256k tmpfs "$work/full" 2>/dev/null; then
   check "full disk, exit 1" expect_code 1 "$voxpack" create "$work/full/a.ach" "$work/big.bin"
   check "full disk named once" test "$(grep -c 'no space left on the device' "$work/err")" = 1
   check "full disk: nothing left" test -z "$(ls -A "$work/full")"
-  # An archive that fits, but not twice: its rewrite fails and keeps it.
+  # An archive that fits, but not twice: every command that writes a copy
+  # of it fails, says why, and leaves it as it was.
   head -c 150000 /dev/urandom >"$work/mid.bin"
-  "$voxpack" create "$work/full/c.ach" "$work/mid.bin" -m store >/dev/null 2>&1
+  "$voxpack" create "$work/full/c.ach" "$work/mid.bin" "$work/note.txt" -m store >/dev/null 2>&1
   cp "$work/full/c.ach" "$work/c.orig"
-  check "full disk: comment fails" expect_code 1 "$voxpack" comment "$work/full/c.ach" "a note"
-  check "full disk: comment names it" grep -q 'no space left on the device' "$work/err"
-  check "full disk: the archive as it was" cmp -s "$work/full/c.ach" "$work/c.orig"
-  check "full disk: no copy left" test ! -e "$work/full/~c.ach"
+  for run in "comment c.ach a-note" "add c.ach $work/stub.exe" "delete c.ach note.txt" "split c.ach 60K" \
+    "sea c.ach $work/stub.exe out.exe"; do
+    what=${run%% *}
+    (cd "$work/full" && expect_code 1 "$voxpack" $run)
+    check "full disk: $what fails" test $? = 0
+    check "full disk: $what names it" grep -q 'no space left on the device' "$work/err"
+    check "full disk: $what leaves the archive alone" cmp -s "$work/full/c.ach" "$work/c.orig"
+    # The unfinished copy of a rewrite may stay, named in the last line.
+    check "full disk: $what leaves nothing unnamed" test "$(ls -A "$work/full" | grep -v '^~c.ach$')" = c.ach
+    [ -e "$work/full/~c.ach" ] && check "full disk: $what names its copy" grep -q 'unfinished new copy is .*~c.ach' "$work/err"
+    rm -f "$work/full/~c.ach"
+  done
   umount "$work/full"
 fi
 
