@@ -40,14 +40,14 @@ void ShowLaunchError(const wchar_t *program, DWORD error)
     VoMessageBox(nullptr, message.Text(), caption, MB_ICONEXCLAMATION);
 }
 
-// Appends text formatted with the token formatter; the formatter needs room
-// for the result, which the tokens' values bound.
+// Appends text with its tokens expanded (the author's text: a '%' in it is
+// a '%'); the room needed is bounded by the tokens' values.
 void AppendFormatted(CVoTextBuffer &out, const wchar_t *format, size_t extra)
 {
     size_t room = wcslen(format) + extra + 4096;
     wchar_t *text = out.Reserve(room);
     if (!text) return;
-    int length = VoPrintFN(text, (int)room, format);
+    int length = VoExpandTokensN(text, (int)room, format);
     out.Commit(length > 0 ? (size_t)length : 0);
 }
 
@@ -77,9 +77,14 @@ HRESULT Vox_LaunchInstaller(const wchar_t *setupApp, const wchar_t *setupAppPara
     *exitCode = 0;
     CVoTextBuffer program;
     program.Append(g_vox.Destination).Append(L"\\").Append(setupApp);
+    // The program is named twice: as the module to run, and quoted at the
+    // head of the command line, so that a destination with blanks cannot
+    // make Windows try "D:\My.exe" first.
+    g_vox.LaunchProgram.Clear();
+    g_vox.LaunchProgram.Append(program.Text());
     CVoTextBuffer &command = g_vox.LaunchCommand;
     command.Clear();
-    command.Append(program.Text()).Append(L" ");
+    command.Append(L"\"").Append(program.Text()).Append(L"\" ");
     AppendParameters(command, setupAppParams);
     if (command.Failed() || command.Length() >= kMaxCommandLine) {
         ShowLaunchError(program.Text(), command.Failed() ? ERROR_NOT_ENOUGH_MEMORY : ERROR_FILENAME_EXCED_RANGE);
@@ -124,7 +129,8 @@ DWORD WINAPI Vox_InstallerWaitThread(LPVOID launcherThreadId)
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (command.Data() && CreateProcessW(nullptr, command.Data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (command.Data() && CreateProcessW(g_vox.LaunchProgram.Text(), command.Data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                         nullptr, &startup, &process)) {
         WaitForInputIdle(process.hProcess, INFINITE);
         WaitForSingleObject(process.hProcess, INFINITE);
         GetExitCodeProcess(process.hProcess, &exitCode);

@@ -210,6 +210,7 @@ bool StartUp(HINSTANCE instance)
 void Vox_ResetState(HINSTANCE instance)
 {
     g_vox.LaunchCommand.Clear();
+    g_vox.LaunchProgram.Clear();
     g_vox.Instance = instance;
     g_vox.Lang = nullptr;
     g_vox.Quiet = g_vox.RunOnly = g_vox.NoSetup = g_vox.PostInstall = 0;

@@ -47,11 +47,12 @@ void RegisterFolderTokens()
     VoPrintF_AddToken(L"ProgramFiles", programFiles);
 }
 
-// Formats a text with the token formatter and keeps at most 259 units.
+// Expands the tokens of a path and keeps at most 259 units. The text may
+// be the author's: a '%' in it is a '%', never a conversion.
 void FormatPath(const wchar_t *format, wchar_t *out)
 {
     wchar_t formatted[4096];
-    VoPrintFN(formatted, 4096, format);
+    VoExpandTokensN(formatted, 4096, format);
     lstrcpynW(out, formatted, MAX_PATH);
 }
 

@@ -133,6 +133,7 @@ struct VoxAppState {
     // The installer's command line. The platform allows 32,767 units, more
     // than a long destination plus parameters could ever need.
     CVoTextBuffer LaunchCommand;
+    CVoTextBuffer LaunchProgram;  // the installer's full path
     CVoxAppData *Settings;
     CVoxExtractProgress *Progress;
     // Set when the wizard was cancelled by the user.

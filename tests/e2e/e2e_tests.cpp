@@ -238,7 +238,7 @@ protected:
     {
         wchar_t current[MAX_PATH] = L"";
         GetCurrentDirectoryW(MAX_PATH, current);
-        return L"cmd=" + Join(folder, L"fake_installer.exe") + L" " + parameters + L"\ncwd=" + current + L"\nexe=" +
+        return L"cmd=\"" + Join(folder, L"fake_installer.exe") + L"\" " + parameters + L"\ncwd=" + current + L"\nexe=" +
                Join(folder, L"fake_installer.exe") + L"\n";
     }
     std::wstring Record() { return Exists(m_record) ? FromUtf8(ReadBytes(m_record)) : L""; }
@@ -351,6 +351,21 @@ TEST_F(StubE2E, UnicodeQuotesAndBlanksSurviveTheSettingsFile)
     run = RunPackage(L"/POST_INSTALL x /RUN " + source);
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_EQ(Record(), InstallerRun(source, name + L" x [  \"x\" ] " + ShortPath(m_package) + L" --post_install"));
+}
+
+TEST_F(StubE2E, APercentAndABlankInTheDestinationAreTakenAsWritten)
+{
+    // A '%' in the author's text is a '%'; a program planted where the
+    // destination's first word ends is never started in the installer's place.
+    std::wstring folder = Join(m_scratch, L"100% src");
+    CopyFileW(Installer().c_str(), Join(m_scratch, L"100%.exe").c_str(), FALSE);
+    ASSERT_TRUE(Pack(MakeSource(L"src"), {L"--default-target", Join(m_scratch, L"100% $(AppName)")}));
+    RunResult run = RunPackage(L"/QUIET");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(ReadBytes(Join(folder, L"readme.txt")), "from the package\r\n");
+    run = RunPackage(L"/RUN " + QuoteArgument(folder));
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(Record(), InstallerRun(folder, L"-r \"" + ShortPath(m_package) + L"\" --vox"));
 }
 
 TEST_F(StubE2E, TempExtOverwritesAReadOnlyFileWithoutAsking)

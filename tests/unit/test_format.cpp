@@ -223,6 +223,23 @@ TEST_F(Tokens, UnknownUnclosedAndNestedNamesStayAsWritten)
     EXPECT_EQ(Fmt("$(B)$(B)"), "bb");
 }
 
+TEST_F(Tokens, AuthorTextsExpandTokensAndNothingElse)
+{
+    Add("AppName", "My App");
+    const char *cases[][2] = {
+        {"C:\\100% $(AppName)", "C:\\100% My App"},  {"%ProgramFiles%\\%TEMP%", "%ProgramFiles%\\%TEMP%"},
+        {"%s %d %n %%", "%s %d %n %%"},                 {"$s $d $$ $(Unknown)", "$s $d $ $(Unknown)"},
+    };
+    for (const auto &c : cases) {
+        std::vector<VOCHAR> out(64, (VOCHAR)0x7777);
+        int n = VoExpandTokensN(out.data(), 64, T(c[0]).c_str());
+        EXPECT_EQ(Narrow(out.data()), c[1]);
+        EXPECT_EQ((size_t)n, VoStrLen(out.data()));
+    }
+    VOCHAR small[8];
+    EXPECT_EQ(VoExpandTokensN(small, 8, T("$(AppName) more").c_str()), 7);  // cut, terminated
+}
+
 TEST_F(Tokens, ReplaceAndDelete)
 {
     Add("Name", "first");

@@ -31,6 +31,12 @@ int VoVPrintF(VOCHAR *out, const VOCHAR *format, va_list args);
 int VoPrintFN(VOCHAR *out, int size, const VOCHAR *format, ...);
 int VoVPrintFN(VOCHAR *out, int size, const VOCHAR *format, va_list args);
 
+// The tokens of text ("$(Name)", and numbers "$(1234.5)") expanded into out
+// of size units, cut and terminated like VoPrintFN; nothing else is read:
+// a '%' or '$' stands as written ("$$" is one '$'). For texts that come
+// from a package's author, which must never be read as conversions.
+int VoExpandTokensN(VOCHAR *out, int size, const VOCHAR *text);
+
 // Adds or replaces a token (the name keeps the spelling of the latest call);
 // a null value counts as empty. Returns 1, or 0 when the entry could not be
 // allocated or there is no token table.

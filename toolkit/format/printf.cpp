@@ -361,7 +361,9 @@ VOCHAR *WriteToken(VOCHAR *o, const VOCHAR **f)
 
 namespace {
 
-int Format(VOCHAR *out, VOCHAR *limit, const VOCHAR *format, va_list args)
+// conversions false: only "$(...)" and "$$" are read, every other '%' and
+// '$' is a character like the rest (no argument is ever taken).
+int Format(VOCHAR *out, VOCHAR *limit, const VOCHAR *format, va_list args, bool conversions = true)
 {
     VOCHAR *saved = g_limit;
     g_limit = limit;
@@ -377,7 +379,7 @@ int Format(VOCHAR *out, VOCHAR *limit, const VOCHAR *format, va_list args)
         } else if (c == '$' && *f == '(') {
             ++f;
             o = IsLiteralStart(*f) ? WriteNumberLiteral(o, &f) : WriteToken(o, &f);
-        } else if (c == '$' || c == '%') {
+        } else if (conversions && (c == '$' || c == '%')) {
             o = WriteConversion(o, c, &f, &ap);
         } else {
             o = Put(o, c);
@@ -418,4 +420,23 @@ int VoPrintFN(VOCHAR *out, int size, const VOCHAR *format, ...)
     int n = VoVPrintFN(out, size, format, args);
     va_end(args);
     return n;
+}
+
+namespace {
+
+int ExpandTokens(VOCHAR *out, int size, const VOCHAR *text, ...)
+{
+    va_list none;
+    va_start(none, text);
+    int n = Format(out, out + size - 1, text, none, false);
+    va_end(none);
+    return n;
+}
+
+}  // namespace
+
+int VoExpandTokensN(VOCHAR *out, int size, const VOCHAR *text)
+{
+    if (!out || size <= 0) return 0;
+    return ExpandTokens(out, size, text);
 }
