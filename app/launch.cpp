@@ -150,11 +150,14 @@ DWORD WINAPI Vox_InstallerWaitThread(LPVOID launcherThreadId)
 
 namespace {
 
-// Calls visit(path, data) for every entry of folder matching pattern.
+// Calls visit(path, data) for every entry of folder matching pattern. A
+// path that would not fit in MAX_PATH is never cut (a cut one may name
+// another file): it is left alone, and the walk fails.
 template <typename Visit>
 bool ForEachEntry(const wchar_t *folder, const wchar_t *pattern, Visit visit)
 {
     wchar_t search[MAX_PATH + 8];
+    if (wcslen(folder) >= MAX_PATH - 1) return false;
     lstrcpynW(search, folder, MAX_PATH);
     VoAddSlashToPathName(search, MAX_PATH);
     size_t baseLength = wcslen(search);
@@ -166,12 +169,23 @@ bool ForEachEntry(const wchar_t *folder, const wchar_t *pattern, Visit visit)
     do {
         if (wcscmp(data.cFileName, L".") == 0 || wcscmp(data.cFileName, L"..") == 0) continue;
         wchar_t path[MAX_PATH * 2 + 8];
+        if (baseLength + wcslen(data.cFileName) >= MAX_PATH) {
+            ok = false;
+            continue;
+        }
         lstrcpynW(path, search, (int)baseLength + 1);
         lstrcpynW(path + baseLength, data.cFileName, MAX_PATH);
         if (!visit(path, data)) ok = false;
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return ok;
+}
+
+// A folder the walks go into: a junction or a symbolic link to a folder
+// leads out of the tree (someone may have planted it), so it is not one.
+bool IsWalkable(const WIN32_FIND_DATAW &data)
+{
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool DeleteOneFile(const wchar_t *path, const WIN32_FIND_DATAW &data)
@@ -186,7 +200,9 @@ extern "C" int __stdcall Vox_VoDeleteDirectoryTree(const wchar_t *folder, int re
 {
     if (!folder || !folder[0]) return 0;
     bool ok = ForEachEntry(folder, L"*.*", [](const wchar_t *path, const WIN32_FIND_DATAW &data) {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return Vox_VoDeleteDirectoryTree(path, 1) != 0;
+        if (IsWalkable(data)) return Vox_VoDeleteDirectoryTree(path, 1) != 0;
+        // A link to a folder: the link goes, what it leads to stays.
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return RemoveDirectoryW(path) != FALSE;
         return DeleteOneFile(path, data);
     });
     if (removeFolder) {
@@ -206,7 +222,7 @@ extern "C" int __stdcall Vox_VoDeleteFiles(const wchar_t *folder, const wchar_t 
     });
     if (recurse) {
         bool deeper = ForEachEntry(folder, L"*.*", [pattern](const wchar_t *path, const WIN32_FIND_DATAW &data) {
-            return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || Vox_VoDeleteFiles(path, pattern, 1) != 0;
+            return !IsWalkable(data) || Vox_VoDeleteFiles(path, pattern, 1) != 0;
         });
         ok = ok && deeper;
     }

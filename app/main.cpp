@@ -73,6 +73,11 @@ void CrashWhenAsked()
 {
     wchar_t value[4];
     if (GetEnvironmentVariableW(L"VOX_TEST_CRASH", value, 4) && value[0] == L'1') *(volatile int *)nullptr = 1;
+    // VOX_TEST_DELETE_TREE=FOLDER: the clean-up of a work folder, alone
+    // (exit 0 when it reported success).
+    wchar_t folder[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"VOX_TEST_DELETE_TREE", folder, MAX_PATH);
+    if (length && length < MAX_PATH) ExitProcess(Vox_VoDeleteDirectoryTree(folder, 1) ? 0 : 1);
 }
 #else
 void CrashWhenAsked() {}

@@ -107,12 +107,14 @@ HRESULT Vox_CreateTempFolder(wchar_t *out, int outChars)
         wchar_t candidate[MAX_PATH + 32];
         int length = _snwprintf(candidate, MAX_PATH + 32, L"%s%u", prefix, n);
         if (length < 0 || length >= outChars) break;
-        if (Vox_IsFolder(candidate)) continue;
-        if (VoCreateDirectory(candidate, nullptr)) {
+        // Made here and now, or not ours: a folder that exists (another
+        // stub started at the same moment may just have made it) is never
+        // shared, the next number is tried.
+        if (CreateDirectoryW(candidate, nullptr)) {
             lstrcpynW(out, candidate, outChars);
             return S_OK;
         }
-        ++failures;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) ++failures;
     }
     out[0] = 0;
     ShowNoOwner(IDS_TEMP_NOT_WRITABLE, base);

@@ -242,7 +242,7 @@ TEST_F(WizardTest, ExtractToTempStartsOnTheProgressPage)
     EXPECT_EQ(uidriver::ControlText(page, kExplanation), Replace(StubString(152), L"$(AppName.Title)", kTitle));
     EXPECT_EQ(m_run.Finish(kRunMs), 0u);
     EXPECT_EQ(ReadBytes(Join(m_target, L"sub\\note.txt")), "nested\r\n");
-    EXPECT_NE(Record().find(L"cmd=" + Join(m_target, L"fake_installer.exe")), std::wstring::npos) << Record();
+    EXPECT_NE(Record().find(L"cmd=\"" + Join(m_target, L"fake_installer.exe") + L"\""), std::wstring::npos) << Record();
 }
 
 // One package over 64 MiB: the bar's range in KiB does not fit 16 bits.

@@ -75,26 +75,33 @@ std::wstring WindowsPath(const char *unixPath)
 
 // A crash of the stub is reported with its dump; a quiet run writes the
 // report to its log instead of waiting on a box.
+// Runs the stub with its test triggers, one of them set to value, and
+// returns its exit code (0xFFFFFFFF when it did not start or end in time).
+DWORD RunTestStub(const wchar_t *trigger, const wchar_t *value)
+{
+    std::wstring command = L"\"" + WindowsPath(VOX_CRASHTEST_STUB) + L"\" /QUIET";
+    SetEnvironmentVariableW(trigger, value);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableW(trigger, nullptr);
+    DWORD code = 0xFFFFFFFFu;
+    if (!started) return code;
+    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, code);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
 TEST(CrashReport, TheStubReportsAnUnhandledExceptionWithItsDump)
 {
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
     std::wstring log = std::wstring(temp) + L"voxstub_crashtest.log";
     DeleteFileW(log.c_str());
-    std::wstring command = L"\"" + WindowsPath(VOX_CRASHTEST_STUB) + L"\" /QUIET";
-    SetEnvironmentVariableW(L"VOX_TEST_CRASH", L"1");
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    BOOL started = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableW(L"VOX_TEST_CRASH", nullptr);
-    ASSERT_TRUE(started);
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(code, 0xC0000005u);
+    EXPECT_EQ(RunTestStub(L"VOX_TEST_CRASH", L"1"), 0xC0000005u);
     std::ifstream file(std::filesystem::path(log), std::ios::binary);
     std::stringstream text;
     text << file.rdbuf();
@@ -105,6 +112,28 @@ TEST(CrashReport, TheStubReportsAnUnhandledExceptionWithItsDump)
     EXPECT_NE(report.find("Registers:"), std::string::npos);
     EXPECT_NE(report.find("Stack Dump:"), std::string::npos);
     DeleteFileW(log.c_str());
+}
+
+// The stub's clean-up of its work folder removes a link planted there, not
+// what it leads to.
+TEST(StubCleanup, ALinkInTheWorkFolderIsRemovedNotFollowed)
+{
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    std::filesystem::path base = std::filesystem::path(temp) / ("vox-cleanup-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(base / "outside");
+    std::filesystem::create_directories(base / "work" / "sub");
+    std::ofstream(base / "outside" / "keep.txt") << "keep";
+    std::ofstream(base / "work" / "sub" / "own.txt") << "own";
+    std::wstring link = (base / "work" / "link").wstring();
+    if (!CreateSymbolicLinkW(link.c_str(), (base / "outside").wstring().c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY)) {
+        std::filesystem::remove_all(base);
+        GTEST_SKIP() << "no symbolic link could be made here (error " << GetLastError() << ")";
+    }
+    EXPECT_EQ(RunTestStub(L"VOX_TEST_DELETE_TREE", (base / "work").wstring().c_str()), 0u);
+    EXPECT_FALSE(std::filesystem::exists(base / "work"));
+    EXPECT_TRUE(std::filesystem::exists(base / "outside" / "keep.txt"));
+    std::filesystem::remove_all(base);
 }
 
 }  // namespace
