@@ -62,7 +62,6 @@ void ExtractPayload(CArchive2 &archive, CVoxExtractProgress *progress)
     VoCreateDirectory(g_vox.Destination, nullptr);
     HRESULT room = archive.IsSpaceForExtractAll(g_vox.Destination, 0);
     if (room != 0) {
-        if (progress) EndDialog(progress->Page(), 2);
         RemoveCreatedFolders(g_vox.Destination, createdTop);
         // No room is a failed extraction, not a success with nothing done.
         g_vox.ExtractResult = FAILED(room) ? room : VO_E_DISKFULL;
@@ -182,6 +181,10 @@ DWORD WINAPI Vox_ExtractWorker(LPVOID parameter)
         }
     }
     SetEvent(g_vox.ArchiveEnd);
+    // However the worker ended (a payload that does not open, no room, a
+    // failed or finished extraction), the page ends with it, on its own
+    // thread.
+    if (progress) PostMessageW(progress->Page(), WM_VOX_WORKER_DONE, 0, 0);
     return 0;
 }
 
@@ -226,7 +229,6 @@ int CVoxExtractProgress::OnStatus(uint32_t status)
         if (g_vox.SilentOverwrite) StoreAnswer(ARC_ANSWER_YESALL);
         else Vox_AskOverwrite(this, status == ARC_STAT_ASKREADONLY);
         break;
-    case ARC_STAT_DONE: EndDialog(Page(), 1); break;
     default: break;
     }
     return 0;

@@ -38,6 +38,8 @@ enum VoxExitCode {
 // Thread message of the installer wait thread: wParam the error code of a
 // failed process creation (0 when it ran), lParam the installer's exit code.
 #define WM_VOX_INSTALLER_DONE (WM_APP + 1)
+// Posted to the progress page when the extraction worker has ended, however.
+#define WM_VOX_WORKER_DONE (WM_APP + 2)
 
 // The control archive inside the payload and the settings file inside it.
 #define VOX_CONTROL_ARCHIVE L"voxctrl.ach"

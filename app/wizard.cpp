@@ -19,7 +19,7 @@ const UINT kProgressPage = 1000;
 const UINT kDestinationPage = 1100;
 const int kEditDestination = 1101, kChangeButton = 1104, kNextButton = 2000, kBackButton = 2001;
 const int kProgressBar = 1001, kStatusText = 1002, kProgressExplanation = 1004;
-const int kPageFinished = 1, kPageCancelled = 2;
+const int kPageFinished = 1, kPageCancelled = 2, kPageFailed = 3;
 // The destination plus the longest entry name stay within this length.
 const int kMaxExtractedPath = 210;
 
@@ -222,6 +222,10 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         if (LOWORD(wParam) != IDCANCEL) return 0;
         CancelExtraction(page);
         return 1;
+    case WM_VOX_WORKER_DONE:
+        // A failure ends the wizard with the extraction's own result.
+        EndDialog(page, FAILED(g_vox.ExtractResult) ? kPageFailed : kPageFinished);
+        return 1;
     case WM_PAINT: return PaintPage(page, IDS_EXTRACTING_FILES, kProgressBar);
     case WM_DESTROY: g_vox.ProgressBar = nullptr; return 0;
     }
@@ -269,7 +273,7 @@ int Vox_RunWizard(int startOnProgress)
         INT_PTR result = index ? VoDialogBoxParam(g_vox.Lang, kProgressPage, nullptr, ProgressPageProc, 0)
                                : VoDialogBoxParam(g_vox.Lang, kDestinationPage, nullptr, DestinationPageProc, 0);
         if (result == kPageFinished) return 1;
-        if (result == kPageCancelled || result < 0) return 0;
+        if (result == kPageCancelled || result == kPageFailed || result < 0) return 0;
         index = result == kBackButton ? index - 1 : index + 1;
         if (index < 0 || index > 1) return 0;
     }
