@@ -210,10 +210,12 @@ HRESULT CArchive2::SplitSEAParts(const VOCHAR *destination, uint32_t flags)
     }
 
     // The plain archive, named after the archive the self-extracting archive
-    // was made from.
+    // was made from: a file name within the folder, never "." or "..".
     VOCHAR archivePath[kNumberedPathUnits];
-    VoPrintF(archivePath, VOTEXT("%s%s"), folder, VoGetFileNamePtrW(m_baseName));
-    if (VoStrLen(archivePath) >= ARC_TEXT_UNITS || IsSamePath(archivePath, m_archivePath)) {
+    const VOCHAR *baseName = VoGetFileNamePtrW(m_baseName);
+    VoPrintF(archivePath, VOTEXT("%s%s"), folder, baseName);
+    bool dots = !baseName[0] || (baseName[0] == '.' && (!baseName[1] || (baseName[1] == '.' && !baseName[2])));
+    if (dots || VoStrLen(archivePath) >= ARC_TEXT_UNITS || IsSamePath(archivePath, m_archivePath)) {
         ReportError(ARC_ERR_CREATE, operation, archivePath);
         return VO_E_OPENFILE;
     }

@@ -167,6 +167,22 @@ TEST(ArchiveSea, RefusalsLeaveTheInputsAlone)
     EXPECT_FALSE(fs::exists(s / "x.exe"));
 }
 
+TEST(ArchiveSea, ABaseNameCannotLeaveTheDestination)
+{
+    ScratchFolder s;
+    TestArchive a = Sample();
+    a.stub = Pattern(3000, 7);
+    a.baseName = u"..";
+    WriteBytes(s / "pkg.exe", a.Build());
+    fs::create_directories(s / "dest");
+    CArchive2 archive;
+    RecordingProgress progress;
+    ASSERT_EQ(archive.Open(P(s / "pkg.exe").c_str(), ARC_OPEN_SEA, &progress), S_OK);
+    EXPECT_EQ(archive.SplitSEA(P(s / "dest").c_str(), ARC_OVERWRITE), VO_E_OPENFILE);
+    archive.Close();
+    EXPECT_EQ(std::distance(fs::directory_iterator(s.Path()), fs::directory_iterator()), 2);  // pkg.exe and dest
+}
+
 TEST(ArchiveSea, SplitAsksBeforeReplacingAndStopsOnCancel)
 {
     ScratchFolder s;

@@ -117,6 +117,9 @@ TEST(FilesPathText, FileNameAndExtension)
     EXPECT_EQ(N(VoGetFileNamePtrW(P("dir/").c_str())), "");
     EXPECT_EQ(N(VoGetFileNamePtrW(P("plain").c_str())), "plain");
     EXPECT_EQ(VoGetFileNamePtrW((const VOCHAR *)nullptr), nullptr);
+    // '/' separates on both systems (Windows reads it as '\\ too).
+    const VOCHAR slashed[] = {'.', '.', '/', '.', '.', '/', 'x', '.', 'e', 'x', 'e', 0};
+    EXPECT_EQ(N(VoGetFileNamePtrW(slashed)), "x.exe");
 
     VoString tar = P("a.tar.gz"), blank = P("name. txt"), none = P("noext");
     EXPECT_EQ(VoGetFileNameExtensionPtrW(tar.c_str()), tar.c_str() + 5);

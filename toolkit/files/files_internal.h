@@ -5,7 +5,12 @@
 
 namespace vofiles {
 
+// Windows reads '/' as a separator too, so every name taken apart here must.
+#ifdef _WIN32
+inline bool IsSeparator(VOCHAR c) { return c == '\\' || c == '/'; }
+#else
 inline bool IsSeparator(VOCHAR c) { return c == VO_PATH_SEPARATOR; }
+#endif
 
 // The length of text when its terminator lies within the first limit units,
 // else -1.
