@@ -110,7 +110,11 @@ int Extract()
     if (g_vox.Cancelled || result == VO_E_CANCEL) return VOX_EXIT_CANCELLED;
     if (FAILED(result)) {
         // A quiet run has no box for this; its log tells what happened.
-        if (g_vox.Quiet) VoMsgBox(nullptr, MB_ICONEXCLAMATION, L"Extraction failed (0x%08X).", (unsigned)result);
+        if (g_vox.Quiet) {
+            wchar_t format[260];
+            VoLoadString(g_vox.Lang, IDS_EXTRACTION_FAILED, format, 260);
+            VoMsgBox(nullptr, MB_ICONEXCLAMATION, format, (unsigned)result);
+        }
         return VOX_EXIT_EXTRACT;
     }
     return VOX_EXIT_OK;

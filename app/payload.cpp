@@ -180,6 +180,10 @@ DWORD WINAPI Vox_ExtractWorker(LPVOID parameter)
             g_vox.ExtractResult = hr;
         }
     }
+    // Stopped after an error box: the run ends with that failure, not as
+    // cancelled by the user.
+    if (progress && progress->StoppedFor() != S_OK && (g_vox.ExtractResult == VO_E_CANCEL || SUCCEEDED(g_vox.ExtractResult)))
+        g_vox.ExtractResult = progress->StoppedFor();
     SetEvent(g_vox.ArchiveEnd);
     // However the worker ended (a payload that does not open, no room, a
     // failed or finished extraction), the page ends with it, on its own
@@ -212,6 +216,10 @@ int CVoxExtractProgress::Begin(const VOCHAR *text, uint32_t, uint32_t)
 int CVoxExtractProgress::OnError(uint32_t diagnostic)
 {
     Vox_ShowArchiveError(this, diagnostic);
+    if (m_stoppedFor == S_OK)
+        m_stoppedFor = diagnostic == ARC_ERR_DISKSPACE  ? VO_E_DISKFULL
+                       : diagnostic == ARC_ERR_NOMEMORY ? E_OUTOFMEMORY
+                                                        : VO_E_BADDATA;
     return 0;
 }
 
@@ -255,6 +263,7 @@ void Vox_ShowArchiveError(CVoArchiveProgress *progress, uint32_t diagnostic)
         {ARC_ERR_NOMEMORY, IDS_ERR_NOMEMORY}, {ARC_ERR_SIGNATURE, IDS_ERR_SIGNATURE}, {ARC_ERR_BLOCK, IDS_ERR_BLOCK},
         {ARC_ERR_BUFFER, IDS_ERR_BUFFER},     {ARC_ERR_DISKSPACE, IDS_ERR_DISKSPACE}, {ARC_ERR_VOLUME, IDS_ERR_VOLUME},
         {ARC_ERR_NOFILE, IDS_ERR_NOFILE},     {ARC_ERR_CRC, IDS_ERR_CRC},
+        {ARC_ERR_INVALIDARG, IDS_ERR_UNSAFE_NAME},
     };
     UINT first = IDS_ERR_PRIVILEGES, second = IDS_ERR_OTHER_SECOND_LINE;
     for (const ErrorLines &row : kTable)

@@ -99,6 +99,8 @@ enum VoxStringId : UINT {
     IDS_DESTINATION_FULL = 558,
     IDS_PATH_TOO_LONG = 559,
     IDS_ERR_OTHER_SECOND_LINE = 560,
+    IDS_ERR_UNSAFE_NAME = 561,
+    IDS_EXTRACTION_FAILED = 562,
     IDS_HELP_TITLE = 600,
     IDS_HELP_TEXT = 601,
     IDS_NEED_ADMIN = 602,
@@ -228,8 +230,12 @@ public:
     // The pending answer, set directly (no semaphore hand-over).
     void StoreAnswer(HRESULT value) { m_pendingAnswer = value; }
     HWND Page() const { return reinterpret_cast<HWND>(m_owner); }
+    // The failure an error box stopped the extraction for (S_OK when none):
+    // the engine then ends with a cancel that nobody asked for.
+    HRESULT StoppedFor() const { return m_stoppedFor; }
 
 private:
+    HRESULT m_stoppedFor = S_OK;
     HWND m_progressBar;
     HWND m_statusText;
     wchar_t m_statusFormat[260];

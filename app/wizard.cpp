@@ -201,7 +201,15 @@ void InitProgressPage(HWND page)
     PlacePage(page);
     delete g_vox.Progress;
     g_vox.Progress = new (std::nothrow) CVoxExtractProgress(page, g_vox.ProgressBar, GetDlgItem(page, kStatusText));
-    if (!g_vox.Progress || !Vox_StartWorker(g_vox.Progress)) EndDialog(page, kPageCancelled);
+    // No progress object or no worker is a failure of the run, not a cancel.
+    if (!g_vox.Progress) {
+        g_vox.ExtractResult = E_OUTOFMEMORY;
+        EndDialog(page, kPageFailed);
+    } else if (!Vox_StartWorker(g_vox.Progress)) {
+        DWORD error = GetLastError();
+        g_vox.ExtractResult = error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+        EndDialog(page, kPageFailed);
+    }
 }
 
 // Cancel: the engine waits at its next poll while the user is asked.

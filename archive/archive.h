@@ -360,7 +360,8 @@ protected:
     const VOCHAR *SplitNameSource() const;
     uint64_t SplitOverhead() const;
     bool SplitVolumePath(uint32_t n, bool part, VOCHAR *out) const;
-    HRESULT CheckVolumeNames(uint32_t files, uint32_t flags, const char *operation);
+    bool HoldsDataSlice(const VOCHAR *path, uint64_t offset, uint64_t length);
+    HRESULT CheckVolumeNames(uint32_t files, uint64_t first, uint64_t size, uint32_t flags, const char *operation);
     HRESULT WriteVolumes(uint64_t position, uint64_t size, bool quiet, const char *operation);
     bool NameSplitVolumes();
     void DeleteSplitVolumes();

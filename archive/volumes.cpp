@@ -9,6 +9,8 @@
 // succeeded. Until then the archive and its volumes stay as they were.
 #include "archive/archive.h"
 
+#include <cstring>
+
 #include "files/files.h"
 #include "format/format.h"
 
@@ -57,11 +59,35 @@ bool CArchive2::SplitVolumePath(uint32_t n, bool part, VOCHAR *out) const
     return VoStrLen(out) < ARC_TEXT_UNITS;
 }
 
-// A split's volumes are new files: an existing file of a volume's name
-// (which can be no volume of an archive not yet split) is replaced only
-// with ARC_OVERWRITE.
-HRESULT CArchive2::CheckVolumeNames(uint32_t files, uint32_t flags, const char *operation)
+// True when the file at path holds exactly the length bytes of the data
+// stream from offset: a volume an earlier split of this very archive left
+// (it was stopped before the archive was replaced).
+bool CArchive2::HoldsDataSlice(const VOCHAR *path, uint64_t offset, uint64_t length)
 {
+    HVOFILE file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
+    const uint32_t chunk = 65536;
+    uint8_t *mine = (uint8_t *)VoMemAlloc(chunk), *theirs = (uint8_t *)VoMemAlloc(chunk);
+    bool same = file && mine && theirs && VoFileGetSize(file) == (int64_t)length &&
+                VoFileSeek(m_readFile, (int64_t)(m_startOffset + offset));
+    for (uint64_t done = 0; same && done < length;) {
+        uint32_t want = length - done < chunk ? (uint32_t)(length - done) : chunk, a = 0, b = 0;
+        same = VoFileRead(m_readFile, mine, want, &a) && VoFileRead(file, theirs, want, &b) && a == want &&
+               b == want && memcmp(mine, theirs, want) == 0;
+        done += want;
+    }
+    VoMemFree(mine);
+    VoMemFree(theirs);
+    if (file) VoFileClose(file);
+    return same;
+}
+
+// A split's volumes are new files: an existing file of a volume's name is
+// replaced only with ARC_OVERWRITE, or when it already holds that volume's
+// bytes (left by a split of this archive that was stopped).
+HRESULT CArchive2::CheckVolumeNames(uint32_t files, uint64_t first, uint64_t size, uint32_t flags,
+                                    const char *operation)
+{
+    uint64_t dataLength = m_endRecord.directoryOffset;
     for (uint32_t n = 2; n <= files; ++n) {
         VOCHAR volume[kNumberedPathUnits], part[kNumberedPathUnits];
         bool named = SplitVolumePath(n, false, volume) && SplitVolumePath(n, true, part);
@@ -69,7 +95,10 @@ HRESULT CArchive2::CheckVolumeNames(uint32_t files, uint32_t flags, const char *
             ReportError(ARC_ERR_CREATE, operation, volume);
             return VO_E_OPENFILE;
         }
-        if (!(flags & ARC_OVERWRITE) && VoPathGetAttributes(volume) != VO_INVALID_ATTRIBUTES) {
+        uint64_t start = first + (uint64_t)(n - 2) * size;
+        uint64_t length = dataLength - start < size ? dataLength - start : size;
+        if (!(flags & ARC_OVERWRITE) && VoPathGetAttributes(volume) != VO_INVALID_ATTRIBUTES &&
+            !HoldsDataSlice(volume, start, length)) {
             ReportError(ARC_ERR_EXISTS, operation, volume);
             return VO_E_ALREADYEXISTS;
         }
@@ -103,13 +132,13 @@ HRESULT CArchive2::SplitArchive(int64_t volumeSize, uint32_t flags)
         ReportError(ARC_ERR_INVALIDARG, operation);
         return E_INVALIDARG;
     }
-    VoStrCopyN(m_splitNameSource, SplitNameSource(), ARC_TEXT_UNITS);
-    HRESULT hr = CheckVolumeNames(files, flags, operation);
-    if (FAILED(hr)) return hr;
     // The main file's share of the data: what is left of one volume after
     // the stub, the directory and the end record with its texts; none when
     // they alone come to a volume.
     uint64_t overhead = SplitOverhead(), first = size > overhead ? size - overhead : 0;
+    VoStrCopyN(m_splitNameSource, SplitNameSource(), ARC_TEXT_UNITS);
+    HRESULT hr = CheckVolumeNames(files, first, size, flags, operation);
+    if (FAILED(hr)) return hr;
     bool quiet = (flags & ARC_QUIET) != 0;
     if (m_progress) {
         if (quiet)

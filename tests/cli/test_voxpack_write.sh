@@ -105,6 +105,11 @@ check "a size making too many volumes is refused, exit 2" expect_code 2 "$voxpac
 check "it says the least size" grep -q "bytes at least" "$work/err"
 check "split --force" expect_code 0 "$voxpack" split "$work/vol.ach" 200K --force
 check "volumes made" test -f "$work/vol2.ach"
+# Volumes of this very archive (a split stopped before it replaced it) are
+# taken without --force.
+cp "$work/vol.ach" "$work/vol.split" && cp "$work/vol.orig" "$work/vol.ach"
+check "volumes left by an earlier split are taken" expect_code 0 "$voxpack" split "$work/vol.ach" 200K
+check "and the result is the same" cmp -s "$work/vol.ach" "$work/vol.split"
 check "every file at most the size" test -z "$(find "$work" -maxdepth 1 -name 'vol*.ach' -size +204800c)"
 check "split archive tests" expect_code 0 "$voxpack" test "$work/vol.ach"
 check "split archive extracts" expect_code 0 "$voxpack" extract "$work/vol.ach" -o "$work/x-split"

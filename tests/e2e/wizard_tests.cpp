@@ -245,6 +245,28 @@ TEST_F(WizardTest, ExtractToTempStartsOnTheProgressPage)
     EXPECT_NE(Record().find(L"cmd=\"" + Join(m_target, L"fake_installer.exe") + L"\""), std::wstring::npos) << Record();
 }
 
+// An entry whose name would leave the destination: its box names it, and
+// the run ends as a failed extraction (4), not as cancelled by the user.
+TEST_F(WizardTest, AnUnsafeNameIsNamedAndTheRunFails)
+{
+    ASSERT_TRUE(Pack(MakeSource(L"src", 1000), {L"--extract-to-temp", L"1"}));
+    auto utf16 = [](const char *text) {
+        std::string out;
+        for (; *text; ++text) out += std::string(1, *text) + '\0';
+        return out;
+    };
+    std::string bytes = ReadBytes(m_package), from = utf16("noise.bin"), to = utf16("..\\se.bin");
+    for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at)) bytes.replace(at, from.size(), to);
+    ASSERT_TRUE(WriteBytes(m_package, bytes));
+    ASSERT_TRUE(Start(L""));
+    HWND box = WaitForDialog(m_run.Id(), StubString(500), kWindowMs);  // "Error"
+    ASSERT_TRUE(box);
+    EXPECT_NE(uidriver::ReadMessageBox(box).text.find(L"..\\se.bin"), std::wstring::npos);
+    uidriver::PressButton(box, IDOK);
+    EXPECT_EQ(m_run.Finish(kRunMs), 4u);
+    EXPECT_EQ(Record(), L"");
+}
+
 // One package over 64 MiB: the bar's range in KiB does not fit 16 bits.
 // Cancel pauses the extraction while it asks; No lets it finish, Yes stops
 // it and nothing is launched.
