@@ -274,7 +274,10 @@ HRESULT CArchive2::ExtractCentralDirectoryFile(const ArcDirectoryEntry *entry, c
     ArcDataSource source;
     HRESULT hr = OpenDataSource(entry, source, "ExtractCentralDirectoryFile");
     if (FAILED(hr)) return hr;
-    if (entry->record.method != ARC_METHOD_STORE && entry->record.method != ARC_METHOD_DEFLATE) return E_NOTIMPL;
+    if (entry->record.method != ARC_METHOD_STORE && entry->record.method != ARC_METHOD_DEFLATE) {
+        ReportError(ARC_ERR_SIGNATURE, "ExtractCentralDirectoryFile", entry->name);  // names the entry
+        return E_NOTIMPL;
+    }
     // An existing file is replaced, never written into: the new one is made
     // beside it and renamed over it when whole. A file linked into the
     // destination from elsewhere keeps its bytes, and a failed entry leaves

@@ -144,8 +144,10 @@ HRESULT CArchive2::GetSizeExtractAll(uint64_t *size)
         uint64_t total = 0;
         ArcDirectoryEntry entry;
         HRESULT hr;
-        for (hr = FindFirstCentralDirectory(&entry); hr == S_OK; hr = FindNextCentralDirectory(&entry))
-            total += entry.record.uncompressedSize;
+        for (hr = FindFirstCentralDirectory(&entry); hr == S_OK; hr = FindNextCentralDirectory(&entry)) {
+            uint64_t size = entry.record.uncompressedSize;
+            total = size > UINT64_MAX - total ? UINT64_MAX : total + size;  // a lie saturates, never wraps
+        }
         if (FAILED(hr)) result = S_FALSE;
         m_totalUncompressed = total;
     }
