@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -52,13 +53,24 @@ void CALLBACK WriteQuietLog(const wchar_t *text)
     if (file == INVALID_HANDLE_VALUE) return;
     SYSTEMTIME now;
     GetLocalTime(&now);
-    wchar_t line[2200];
-    int n = _snwprintf(line, 2200, L"%04u-%02u-%02u %02u:%02u:%02u %s\r\n", now.wYear, now.wMonth, now.wDay, now.wHour,
-                       now.wMinute, now.wSecond, text);
-    char utf8[6600];
-    int bytes = n > 0 ? WideCharToMultiByte(CP_UTF8, 0, line, n, utf8, sizeof(utf8), nullptr, nullptr) : 0;
+    wchar_t wideStamp[32];
+    char stamp[32];
+    int stampUnits = _snwprintf(wideStamp, 32, L"%04u-%02u-%02u %02u:%02u:%02u ", now.wYear, now.wMonth, now.wDay,
+                                now.wHour, now.wMinute, now.wSecond);
+    int stampBytes = stampUnits > 0 ? WideCharToMultiByte(CP_UTF8, 0, wideStamp, stampUnits, stamp, 32, nullptr, nullptr) : 0;
+    // The whole text, however long (a crash report with its dump is long):
+    // a line that does not fit a buffer is never dropped.
+    int length = text ? (int)wcslen(text) : 0;
+    int bytes = length ? WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr) : 0;
+    char *utf8 = static_cast<char *>(VoMemAlloc((size_t)bytes + 3));
     DWORD written = 0;
-    if (bytes > 0) WriteFile(file, utf8, (DWORD)bytes, &written, nullptr);
+    if (utf8) {
+        if (bytes) WideCharToMultiByte(CP_UTF8, 0, text, length, utf8, bytes, nullptr, nullptr);
+        memcpy(utf8 + bytes, "\r\n", 2);
+        if (stampBytes > 0) WriteFile(file, stamp, (DWORD)stampBytes, &written, nullptr);
+        WriteFile(file, utf8, (DWORD)bytes + 2, &written, nullptr);
+        VoMemFree(utf8);
+    }
     CloseHandle(file);
 }
 
