@@ -22,47 +22,15 @@ void ShowNoOwner(UINT stringId, const wchar_t *argument)
     VoMsgBoxId(g_vox.Lang, nullptr, MB_ICONEXCLAMATION, stringId, argument);
 }
 
-// The folders VoCreateDirectory will add for path: the topmost missing
-// ancestor (or path itself) is remembered, so that a failed run removes
-// only what it created.
-void TopmostMissingFolder(const wchar_t *path, wchar_t *out)
-{
-    out[0] = 0;
-    wchar_t probe[MAX_PATH];
-    lstrcpynW(probe, path, MAX_PATH);
-    while (probe[0] && !Vox_IsFolder(probe)) {
-        lstrcpynW(out, probe, MAX_PATH);
-        wchar_t *slash = wcsrchr(probe, L'\\');
-        if (!slash) break;
-        *slash = 0;
-    }
-}
-
-// Removes path and its parents up to and including top, each only while
-// it is empty.
-void RemoveCreatedFolders(const wchar_t *path, const wchar_t *top)
-{
-    if (!top[0]) return;
-    wchar_t folder[MAX_PATH];
-    lstrcpynW(folder, path, MAX_PATH);
-    VoRemoveSlashFromPathNameEnd(folder, MAX_PATH);
-    size_t topLength = wcslen(top);
-    while (wcslen(folder) >= topLength && RemoveDirectoryW(folder)) {
-        wchar_t *slash = wcsrchr(folder, L'\\');
-        if (!slash || wcslen(folder) == topLength) break;
-        *slash = 0;
-    }
-}
-
 // The worker's extraction into Destination once the payload is open.
 void ExtractPayload(CArchive2 &archive, CVoxExtractProgress *progress)
 {
     wchar_t createdTop[MAX_PATH];
-    TopmostMissingFolder(g_vox.Destination, createdTop);
+    Vox_TopmostMissingFolder(g_vox.Destination, createdTop);
     VoCreateDirectory(g_vox.Destination, nullptr);
     HRESULT room = archive.IsSpaceForExtractAll(g_vox.Destination, 0);
     if (room != 0) {
-        RemoveCreatedFolders(g_vox.Destination, createdTop);
+        Vox_RemoveCreatedFolders(g_vox.Destination, createdTop);
         // No room is a failed extraction, not a success with nothing done.
         g_vox.ExtractResult = FAILED(room) ? room : VO_E_DISKFULL;
         return;
@@ -77,6 +45,38 @@ void ExtractPayload(CArchive2 &archive, CVoxExtractProgress *progress)
 }
 
 }  // namespace
+
+// The folders VoCreateDirectory will add for path: the topmost missing
+// ancestor (or path itself) is remembered, so that a failed run removes
+// only what it created.
+void Vox_TopmostMissingFolder(const wchar_t *path, wchar_t *out)
+{
+    out[0] = 0;
+    wchar_t probe[MAX_PATH];
+    lstrcpynW(probe, path, MAX_PATH);
+    while (probe[0] && !Vox_IsFolder(probe)) {
+        lstrcpynW(out, probe, MAX_PATH);
+        wchar_t *slash = wcsrchr(probe, L'\\');
+        if (!slash) break;
+        *slash = 0;
+    }
+}
+
+// Removes path and its parents up to and including top, each only while
+// it is empty.
+void Vox_RemoveCreatedFolders(const wchar_t *path, const wchar_t *top)
+{
+    if (!top[0]) return;
+    wchar_t folder[MAX_PATH];
+    lstrcpynW(folder, path, MAX_PATH);
+    VoRemoveSlashFromPathNameEnd(folder, MAX_PATH);
+    size_t topLength = wcslen(top);
+    while (wcslen(folder) >= topLength && RemoveDirectoryW(folder)) {
+        wchar_t *slash = wcsrchr(folder, L'\\');
+        if (!slash || wcslen(folder) == topLength) break;
+        *slash = 0;
+    }
+}
 
 bool Vox_IsFolder(const wchar_t *path)
 {

@@ -249,6 +249,11 @@ uint16_t Vox_LongestEntryName();
 DWORD WINAPI Vox_ExtractWorker(LPVOID progress);
 // Starts the worker thread; its handle goes into WorkerThread.
 bool Vox_StartWorker(CVoxExtractProgress *progress);
+// The topmost folder of path that does not exist yet ("" when all do), and
+// the removal of the folders below it down to path, each only while empty:
+// a run takes away exactly the folders it made.
+void Vox_TopmostMissingFolder(const wchar_t *path, wchar_t *out);
+void Vox_RemoveCreatedFolders(const wchar_t *path, const wchar_t *top);
 void Vox_ShowArchiveError(CVoArchiveProgress *progress, uint32_t diagnostic);
 
 // ---------------------------------------------------------------------------

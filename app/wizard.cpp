@@ -120,6 +120,8 @@ UINT CheckDestination(const wchar_t *text, bool next)
     // The edit's limit holds only for typing: a folder from the browser or
     // a long default destination arrives whole.
     if ((int)wcslen(text) > DestinationLimit()) return IDS_PATH_TOO_LONG;
+    wchar_t createdTop[MAX_PATH];
+    Vox_TopmostMissingFolder(text, createdTop);
     if (!Vox_IsFolder(text) && !VoCreateDirectory(text, nullptr)) {
         DWORD error = GetLastError();
         // VoCreateDirectory gives up on a missing drive without an error
@@ -128,7 +130,11 @@ UINT CheckDestination(const wchar_t *text, bool next)
         if (error == ERROR_FILENAME_EXCED_RANGE) return IDS_PATH_TOO_LONG;
         return IDS_CANNOT_CREATE_DIRECTORY;
     }
-    return Vox_HasRoomFor(text) ? 0u : (UINT)IDS_DESTINATION_FULL;
+    if (Vox_HasRoomFor(text)) return 0;
+    // Refused: the folders made for it go again, so that neither this
+    // refusal nor a cancel after it leaves them behind.
+    Vox_RemoveCreatedFolders(text, createdTop);
+    return IDS_DESTINATION_FULL;
 }
 
 void AcceptDestination(HWND page, int button)
