@@ -2,8 +2,9 @@
 """Writes the export list (.def) of voxstub.exe.
 
 The stub exports the toolkit's functions under their plain names (an alias
-of each C++ symbol), the CArchive2 operations under their C++ names, and
-its own two deletion functions with the standard calling convention.
+of each C++ symbol), the operations of the CArchive2 and CLog classes under
+their C++ names, and its own two deletion functions with the standard
+calling convention.
 
     make_exports.py --nm NM --cxxfilt CXXFILT --arch i686|x86_64 --out FILE LIBRARY...
 
@@ -18,6 +19,8 @@ import sys
 
 # The stub's own __stdcall functions and the size of their arguments on i686.
 OWN_EXPORTS = [("Vox_VoDeleteFiles", 12), ("Vox_VoDeleteDirectoryTree", 8)]
+# Classes whose operations are exported under their class-qualified names.
+CLASS_EXPORTS = ("CArchive2::", "CLog::")
 PLAIN_NAME = re.compile(r"^(Vo[A-Za-z0-9_]+)\(")
 
 
@@ -48,7 +51,7 @@ def exports(nm, cxxfilt, arch, libraries):
     for raw, readable in zip(symbols, demangle(cxxfilt, symbols)):
         # i686 symbols carry one leading underscore that .def files omit.
         symbol = raw[1:] if arch == "i686" and raw.startswith("_") else raw
-        if readable.startswith("CArchive2::"):
+        if readable.startswith(CLASS_EXPORTS):
             lines.append(symbol)
             continue
         match = PLAIN_NAME.match(readable)

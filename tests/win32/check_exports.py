@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the export table of voxstub.exe: the deletion functions under
-their exact names, the toolkit under plain names, the engine's operations."""
+their exact names, the toolkit under plain names, the engine's and the
+log's operations."""
 import sys
 
 import pefile
@@ -19,12 +20,15 @@ def main(path):
     missing = [n for n in REQUIRED if n not in names]
     decorated = [n for n in names if "@" in n]
     engine = [n for n in names if "CArchive2" in n and "Open" in n]
+    log = [n for n in names if "CLog" in n and "Init" in n]
     for problem, items in (("missing", missing), ("decorated", decorated)):
         if items:
             print(f"{path}: {problem} exports: {', '.join(sorted(items))}")
     if not engine:
         print(f"{path}: no CArchive2 Open export")
-    ok = not missing and not decorated and engine
+    if not log:
+        print(f"{path}: no CLog Init export")
+    ok = not missing and not decorated and engine and log
     print(f"{len(names)} exports checked" if ok else "export check failed")
     return 0 if ok else 1
 
