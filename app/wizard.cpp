@@ -20,6 +20,8 @@ const UINT kDestinationPage = 1100;
 const int kEditDestination = 1101, kChangeButton = 1104, kNextButton = 2000, kBackButton = 2001;
 const int kProgressBar = 1001, kStatusText = 1002, kProgressExplanation = 1004;
 const int kPageFinished = 1, kPageCancelled = 2, kPageFailed = 3;
+const UINT_PTR kFinishedTimer = 1;
+const UINT kFinishedShowMs = 150;
 // The destination plus the longest entry name stay within this length.
 const int kMaxExtractedPath = 210;
 
@@ -237,8 +239,15 @@ INT_PTR CALLBACK ProgressPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
         CancelExtraction(page);
         return 1;
     case WM_VOX_WORKER_DONE:
-        // A failure ends the wizard with the extraction's own result.
-        EndDialog(page, FAILED(g_vox.ExtractResult) ? kPageFailed : kPageFinished);
+        // A failure ends the wizard with the extraction's own result at
+        // once; a finished extraction leaves its full bar in sight a moment.
+        if (FAILED(g_vox.ExtractResult) || !SetTimer(page, kFinishedTimer, kFinishedShowMs, nullptr))
+            EndDialog(page, FAILED(g_vox.ExtractResult) ? kPageFailed : kPageFinished);
+        return 1;
+    case WM_TIMER:
+        if (wParam != kFinishedTimer) return 0;
+        KillTimer(page, kFinishedTimer);
+        EndDialog(page, kPageFinished);
         return 1;
     case WM_PAINT: return PaintPage(page, IDS_EXTRACTING_FILES, kProgressBar);
     case WM_DESTROY: g_vox.ProgressBar = nullptr; return 0;
