@@ -209,6 +209,7 @@ protected:
     static bool MakeFullPath(const VOCHAR *path, VOCHAR *full);
     HRESULT LockForRewrite(const char *operation);
     HRESULT WriteAnnotatedCopy(const VOCHAR *comment, const char *operation);
+    HRESULT CloseOutputFile(HRESULT result, bool rewrite, const char *operation);
     HRESULT ReportWriteFailure(const char *operation, const VOCHAR *detail);
     HRESULT LoadArchive(HVOFILE file);
     HRESULT WalkDirectory();
@@ -296,7 +297,7 @@ protected:
     HRESULT CopySEAMultiFiles();
     HRESULT SplitSEAParts(const VOCHAR *destination, uint32_t flags);
     HRESULT WriteStubCopy(const VOCHAR *path, const char *operation);
-    HRESULT NameFinishedOutputs(HRESULT result, bool succeeded);
+    HRESULT NameFinishedOutputs(HRESULT result);
     HRESULT FileCopy(const VOCHAR *source, const VOCHAR *destination);
 
     // The engine's single error path.
@@ -356,6 +357,9 @@ protected:
     // result is longer than a path may be.
     static constexpr size_t kNumberedPathUnits = 3 * ARC_TEXT_UNITS;
     static bool ComposeNumberedPath(const VOCHAR *folder, const VOCHAR *nameSource, uint32_t n, VOCHAR *out);
+    // path + ".part" into out (kNumberedPathUnits units); false when the
+    // result is longer than a path may be.
+    static bool PartPath(const VOCHAR *path, VOCHAR *out);
     void DeleteMergedVolumes();
     const VOCHAR *SplitNameSource() const;
     uint64_t SplitOverhead() const;
@@ -371,8 +375,7 @@ protected:
     uint32_t m_mergedVolumes = 0;  // volumes a finished merge took in
     VOCHAR m_mergedVolumeBase[ARC_TEXT_UNITS] = {0};
     // The names SplitSEA's outputs, written as NAME.part, take at Close
-    // when SplitSEA succeeded ("" for an output not written).
+    // ("" for an output not written; a failed SplitSEA removes its parts).
     VOCHAR m_finalOutputPath[ARC_TEXT_UNITS] = {0};
     VOCHAR m_finalStubPath[ARC_TEXT_UNITS] = {0};
-    bool m_splitSEADone = false;
 };

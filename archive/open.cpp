@@ -316,36 +316,40 @@ HRESULT CArchive2::FinishWriting()
     return S_OK;
 }
 
+// Closes the output file, flushed; a rewrite's copy first takes the times
+// of the archive it replaces. A failed flush becomes the result when all
+// else succeeded.
+HRESULT CArchive2::CloseOutputFile(HRESULT result, bool rewrite, const char *operation)
+{
+    if (!m_outputFile) return result;
+    VOFILETIME times[3];
+    if (rewrite && m_readFile && VoFileGetTimes(m_readFile, &times[0], &times[1], &times[2]))
+        VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
+    if (!VoFileFlush(m_outputFile) && SUCCEEDED(result) && m_mode != ARC_OPEN_READ) {
+        ReportError(ARC_ERR_WRITE, operation, m_outputPath[0] ? m_outputPath : m_archivePath);
+        result = VO_E_WRITE;
+    }
+    VoFileClose(m_outputFile);
+    m_outputFile = nullptr;
+    return result;
+}
+
 HRESULT CArchive2::Close()
 {
     bool writing = m_outputFile && m_outputFile != m_readFile;
     bool created = m_mode == ARC_OPEN_CREATE && m_outputFile;
     HRESULT result = (writing || created) ? FinishWriting() : S_OK;
-    VOFILETIME times[3];
-    bool haveTimes = false;
     bool rewrites = m_mode == ARC_OPEN_APPEND || m_mode == ARC_OPEN_DELETE || m_mode == ARC_OPEN_VOLUMES;
-    if (m_readFile) {
-        haveTimes = VoFileGetTimes(m_readFile, &times[0], &times[1], &times[2]);
-        // A rewrite holds the archive, and with it its lock, until the copy
-        // has replaced it.
-        if (m_readFile == m_outputFile) {
-            m_readFile = nullptr;
-        } else if (!rewrites) {
-            VoFileClose(m_readFile);
-            m_readFile = nullptr;
-        }
+    // A rewrite holds the archive, and with it its lock, until the copy has
+    // replaced it.
+    if (m_readFile == m_outputFile) {
+        m_readFile = nullptr;
+    } else if (m_readFile && !rewrites) {
+        VoFileClose(m_readFile);
+        m_readFile = nullptr;
     }
-    if (m_outputFile) {
-        if (rewrites && haveTimes) VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
-        if (!VoFileFlush(m_outputFile) && SUCCEEDED(result) && m_mode != ARC_OPEN_READ) {
-            ReportError(ARC_ERR_WRITE, "Close", m_outputPath[0] ? m_outputPath : m_archivePath);
-            result = VO_E_WRITE;
-        }
-        VoFileClose(m_outputFile);
-        m_outputFile = nullptr;
-    }
-    if (m_finalStubPath[0] || m_finalOutputPath[0]) result = NameFinishedOutputs(result, m_splitSEADone);
-    m_splitSEADone = false;
+    result = CloseOutputFile(result, rewrites, "Close");
+    if (m_finalStubPath[0] || m_finalOutputPath[0]) result = NameFinishedOutputs(result);
     if (rewrites && m_outputPath[0] && SUCCEEDED(result)) {
         if (m_changed) {
             // One rename replaces the archive: at no moment is there neither

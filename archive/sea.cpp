@@ -35,6 +35,12 @@ bool CArchive2::ComposeNumberedPath(const VOCHAR *folder, const VOCHAR *nameSour
     return VoStrLen(out) < ARC_TEXT_UNITS;
 }
 
+bool CArchive2::PartPath(const VOCHAR *path, VOCHAR *out)
+{
+    VoPrintFN(out, (int)kNumberedPathUnits, VOTEXT("%s.part"), path);
+    return VoStrLen(out) < ARC_TEXT_UNITS;
+}
+
 HRESULT CArchive2::MayWriteOutput(const VOCHAR *path, uint32_t flags)
 {
     // Without a progress object nobody can be asked, and an unanswered
@@ -165,7 +171,13 @@ HRESULT CArchive2::CreateSEA(const VOCHAR *output, const VOCHAR *stub, uint32_t)
 HRESULT CArchive2::SplitSEA(const VOCHAR *destination, uint32_t flags)
 {
     HRESULT hr = SplitSEAParts(destination, flags);
-    m_splitSEADone = SUCCEEDED(hr);
+    if (FAILED(hr)) {
+        // A failed split leaves no part behind (closed first: Windows does
+        // not delete an open file).
+        if (m_outputFile) VoFileClose(m_outputFile);
+        m_outputFile = nullptr;
+        NameFinishedOutputs(hr);
+    }
     return hr;
 }
 
@@ -228,8 +240,7 @@ HRESULT CArchive2::SplitSEAParts(const VOCHAR *destination, uint32_t flags)
     if (!kept) {
         // Written as NAME.part; Close gives it its name when it is whole.
         VOCHAR partPath[kNumberedPathUnits];
-        VoPrintF(partPath, VOTEXT("%s.part"), archivePath);
-        if (VoStrLen(partPath) < ARC_TEXT_UNITS)
+        if (PartPath(archivePath, partPath))
             m_outputFile = VoFileOpen(partPath, VO_ACCESS_READ | VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS);
         if (!m_outputFile) {
             ReportError(ARC_ERR_CREATE, operation, archivePath);
@@ -270,10 +281,8 @@ HRESULT CArchive2::SplitSEAParts(const VOCHAR *destination, uint32_t flags)
 HRESULT CArchive2::WriteStubCopy(const VOCHAR *path, const char *operation)
 {
     VOCHAR partPath[kNumberedPathUnits];
-    VoPrintF(partPath, VOTEXT("%s.part"), path);
-    HVOFILE file = VoStrLen(partPath) < ARC_TEXT_UNITS
-                       ? VoFileOpen(partPath, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS)
-                       : nullptr;
+    HVOFILE file = PartPath(path, partPath) ? VoFileOpen(partPath, VO_ACCESS_WRITE, VO_SHARE_NONE, VO_CREATE_ALWAYS)
+                                            : nullptr;
     if (!file) {
         ReportError(ARC_ERR_CREATE, operation, path);
         return VO_E_OPENFILE;
@@ -289,20 +298,19 @@ HRESULT CArchive2::WriteStubCopy(const VOCHAR *path, const char *operation)
     return S_OK;
 }
 
-// At Close: the outputs written as NAME.part take their names when the
-// whole operation succeeded (the stub first), and are deleted when not.
-HRESULT CArchive2::NameFinishedOutputs(HRESULT result, bool succeeded)
+// At Close: the outputs written as NAME.part take their names (the stub
+// first) when all went well, and are deleted when not.
+HRESULT CArchive2::NameFinishedOutputs(HRESULT result)
 {
     const VOCHAR *finals[2] = {m_finalStubPath, m_finalOutputPath};
     for (const VOCHAR *final : finals) {
-        if (!final[0]) continue;
         VOCHAR part[kNumberedPathUnits];
-        VoPrintF(part, VOTEXT("%s.part"), final);
-        if (succeeded && SUCCEEDED(result) && !VoPathRename(part, final)) {
+        if (!final[0] || !PartPath(final, part)) continue;
+        if (SUCCEEDED(result) && !VoPathRename(part, final)) {
             ReportError(ARC_ERR_CREATE, "Close", final);
             result = VO_E_WRITE;
         }
-        if (!succeeded || FAILED(result)) VoPathDeleteFile(part);
+        if (FAILED(result)) VoPathDeleteFile(part);
     }
     if (m_finalOutputPath[0]) VoStrCopyN(m_outputPath, m_finalOutputPath, ARC_TEXT_UNITS);
     m_finalStubPath[0] = m_finalOutputPath[0] = 0;

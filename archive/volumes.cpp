@@ -53,10 +53,9 @@ bool CArchive2::SplitVolumePath(uint32_t n, bool part, VOCHAR *out) const
     VOCHAR folder[ARC_TEXT_UNITS];
     folder[0] = 0;
     VoGetPathNameFromFilePath(m_archivePath, folder, ARC_TEXT_UNITS);
-    if (!ComposeNumberedPath(folder, m_splitNameSource, n, out)) return false;
-    size_t length = VoStrLen(out);
-    if (part) VoStrCopyN(out + length, VOTEXT(".part"), kNumberedPathUnits - length);
-    return VoStrLen(out) < ARC_TEXT_UNITS;
+    VOCHAR volume[kNumberedPathUnits];
+    if (!ComposeNumberedPath(folder, m_splitNameSource, n, part ? volume : out)) return false;
+    return !part || PartPath(volume, out);
 }
 
 // True when the file at path holds exactly the length bytes of the data

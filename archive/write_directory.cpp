@@ -149,17 +149,7 @@ HRESULT CArchive2::Annotate(const VOCHAR *archivePath, const VOCHAR *comment)
     hr = WriteAnnotatedCopy(comment, operation);
     // Like every rewrite: the copy replaces the archive with one rename only
     // when it is whole, so a failure (a full disk) leaves the archive as it was.
-    VOFILETIME times[3];
-    bool haveTimes = VoFileGetTimes(file, &times[0], &times[1], &times[2]);
-    if (m_outputFile) {
-        if (haveTimes) VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
-        if (!VoFileFlush(m_outputFile) && SUCCEEDED(hr)) {
-            ReportError(ARC_ERR_WRITE, operation, m_outputPath);
-            hr = VO_E_WRITE;
-        }
-        VoFileClose(m_outputFile);
-        m_outputFile = nullptr;
-    }
+    hr = CloseOutputFile(hr, true, operation);
     // The archive is held (and locked) until the copy has replaced it.
     if (SUCCEEDED(hr) && !VoPathRenameOverHeld(&m_readFile, m_outputPath, m_archivePath)) {
         ReportError(ARC_ERR_CREATE, operation, m_archivePath);

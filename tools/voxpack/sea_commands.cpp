@@ -59,20 +59,12 @@ struct SeaContext {
     VoText output, stub;
 };
 
-bool SamePath(const VoText &a, const VoText &b)
-{
-#ifdef _WIN32
-    return VoStrCmpI(a.c_str(), b.c_str()) == 0;
-#else
-    return a == b;
-#endif
-}
-
 // OUTPUT must be new (or --force), and neither of the inputs.
 bool CheckSeaOutput(const CommandLine &line, const SeaContext &context)
 {
     const std::string &output = line.positional[2];
-    if (SamePath(context.output, FullPath(line.positional[0])) || SamePath(context.output, context.stub)) {
+    if (VoPathNamesEqual(context.output.c_str(), FullPath(line.positional[0]).c_str()) ||
+        VoPathNamesEqual(context.output.c_str(), context.stub.c_str())) {
         PrintError(output + ": the output cannot be one of the inputs");
         return false;
     }
