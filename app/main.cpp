@@ -106,6 +106,15 @@ HRESULT WaitForWorker()
     return g_vox.ExtractResult;
 }
 
+// The exit code of a failed step: a full disk and a cancel are told apart
+// from the step's other failures.
+int ExitCodeOf(HRESULT result, int otherwise)
+{
+    if (result == VO_E_DISKFULL || result == VO_E_NOSPACE) return VOX_EXIT_DISK_FULL;
+    if (result == VO_E_CANCEL) return VOX_EXIT_CANCELLED;
+    return otherwise;
+}
+
 // Extraction, silent or through the wizard. Returns the exit code so far.
 int Extract()
 {
@@ -116,7 +125,7 @@ int Extract()
     } else if (!Vox_RunWizard(g_vox.Settings->ExtractToTemp)) {
         // Cancelled on the destination page, or no room found by the worker.
         HRESULT result = WaitForWorker();
-        return FAILED(result) && result != VO_E_CANCEL ? VOX_EXIT_EXTRACT : VOX_EXIT_CANCELLED;
+        return FAILED(result) ? ExitCodeOf(result, VOX_EXIT_EXTRACT) : VOX_EXIT_CANCELLED;
     }
     HRESULT result = WaitForWorker();
     if (g_vox.Cancelled || result == VO_E_CANCEL) return VOX_EXIT_CANCELLED;
@@ -127,7 +136,7 @@ int Extract()
             VoLoadString(g_vox.Lang, IDS_EXTRACTION_FAILED, format, 260);
             VoMsgBox(nullptr, MB_ICONEXCLAMATION, format, (unsigned)result);
         }
-        return VOX_EXIT_EXTRACT;
+        return ExitCodeOf(result, VOX_EXIT_EXTRACT);
     }
     return VOX_EXIT_OK;
 }
@@ -144,7 +153,7 @@ void AppendPostInstall(CVoxAppData *settings)
 int RunPackage()
 {
     g_vox.Settings = new (std::nothrow) CVoxAppData();
-    if (!g_vox.Settings) return VOX_EXIT_PREPARE;
+    if (!g_vox.Settings) return VOX_EXIT_PACKAGE;
     wchar_t settingsPath[MAX_PATH + 16];
     _snwprintf(settingsPath, MAX_PATH + 16, L"%s\\%s", g_vox.TempFolder, VOX_SETTINGS_FILE);
     g_vox.Settings->Serialize(settingsPath, 0);
@@ -153,7 +162,7 @@ int RunPackage()
     g_vox.PageX = g_vox.PageY = -1;
     if (FAILED(Vox_LoadBanner(g_vox.Settings->Banner))) {
         VoMsgBoxId(g_vox.Lang, nullptr, MB_ICONEXCLAMATION, IDS_BANNER_FAILED);
-        return VOX_EXIT_PREPARE;
+        return VOX_EXIT_PACKAGE;
     }
     if (g_vox.Settings->ExtractToTemp == 0 && g_vox.TempFolder[0]) {
         Vox_VoDeleteDirectoryTree(g_vox.TempFolder, 1);
@@ -169,6 +178,23 @@ int RunPackage()
     if (FAILED(Vox_LaunchInstaller(g_vox.Settings->SetupApp, g_vox.Settings->SetupAppParams, &installerExit)))
         return VOX_EXIT_LAUNCH;
     return (int)installerExit;
+}
+
+// The work folder and the control files in it.
+int Prepare()
+{
+    if (FAILED(Vox_CreateTempFolder(g_vox.TempFolder, MAX_PATH))) return VOX_EXIT_TEMP;
+    HRESULT hr = Vox_ExtractControlFiles(g_vox.TempFolder);
+    return FAILED(hr) ? ExitCodeOf(hr, VOX_EXIT_PACKAGE) : VOX_EXIT_OK;
+}
+
+// A quiet run that fails leaves its exit code in its log, whatever the
+// failure was and whether or not a box already told of it.
+void LogQuietExit(int code)
+{
+    wchar_t format[260];
+    VoLoadString(g_vox.Lang, IDS_RUN_ENDED, format, 260);
+    VoMsgBox(nullptr, MB_ICONEXCLAMATION, format, (unsigned)code);
 }
 
 void Teardown()
@@ -195,20 +221,21 @@ void FinalCleanup()
 }
 
 // Steps before the command line: platform, strings, rights, controls.
-bool StartUp(HINSTANCE instance)
+// Returns VOX_EXIT_OK, or the exit code of the refusal.
+int StartUp(HINSTANCE instance)
 {
     Vox_ResetState(instance);
     VoKernel_Startup(instance, nullptr);
     if (Vox_CheckPlatform()) {
         ShowEarlyRefusal(kPlatformRefused);
         VoKernel_Shutdown(instance, 0);
-        return false;
+        return VOX_EXIT_PLATFORM;
     }
     if (FAILED(VoLang_Open(&g_vox.Lang, instance, 3, 0))) {
         ShowEarlyRefusal(kNoLanguageStrings);
         VoLang_Close(g_vox.Lang);
         VoKernel_Shutdown(instance, 0);
-        return false;
+        return VOX_EXIT_PACKAGE;
     }
     VoLang_ChangeLangInst(g_vox.Lang, instance);
     // Boxes before the settings are read carry the English caption, and a
@@ -219,11 +246,11 @@ bool StartUp(HINSTANCE instance)
         VoLoadString(g_vox.Lang, IDS_NEED_ADMIN, text, MAX_PATH);
         ShowEarlyRefusal(text);
         FinalCleanup();
-        return false;
+        return VOX_EXIT_NOT_ADMIN;
     }
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    return true;
+    return VOX_EXIT_OK;
 }
 
 }  // namespace
@@ -294,7 +321,8 @@ int Vox_Main(HINSTANCE instance)
 {
     RestrictDllSearch();
     SetUnhandledExceptionFilter(ReportCrash);
-    if (!StartUp(instance)) return VOX_EXIT_REFUSED;
+    int refused = StartUp(instance);
+    if (refused != VOX_EXIT_OK) return refused;
     g_vox.LongestEntryName = Vox_LongestEntryName();
     int code = VOX_EXIT_USAGE;
     HRESULT hr = Vox_ParseCommandLine(GetCommandLineW(), 1);
@@ -302,11 +330,10 @@ int Vox_Main(HINSTANCE instance)
     if (hr == VOX_E_HELP_SHOWN) {
         code = VOX_EXIT_OK;
     } else if (SUCCEEDED(hr)) {
-        code = VOX_EXIT_PREPARE;
-        if (SUCCEEDED(Vox_CreateTempFolder(g_vox.TempFolder, MAX_PATH)) &&
-            SUCCEEDED(Vox_ExtractControlFiles(g_vox.TempFolder)))
-            code = RunPackage();
+        code = Prepare();
+        if (code == VOX_EXIT_OK) code = RunPackage();
         Teardown();
+        if (g_vox.Quiet && code != VOX_EXIT_OK) LogQuietExit(code);
     }
     FinalCleanup();
     return code;

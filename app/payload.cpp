@@ -22,6 +22,14 @@ void ShowNoOwner(UINT stringId, const wchar_t *argument)
     VoMsgBoxId(g_vox.Lang, nullptr, MB_ICONEXCLAMATION, stringId, argument);
 }
 
+// "Out of disk space on <drive>." for a folder on that drive.
+void ShowNoRoom(const wchar_t *folder)
+{
+    wchar_t root[MAX_PATH] = L"";
+    VoGetRootPathFromFilePath(folder, root, MAX_PATH);
+    ShowNoOwner(IDS_NO_ROOM_FOR_CONTROL, root);
+}
+
 // The worker's extraction into Destination once the payload is open.
 void ExtractPayload(CArchive2 &archive, CVoxExtractProgress *progress)
 {
@@ -31,8 +39,10 @@ void ExtractPayload(CArchive2 &archive, CVoxExtractProgress *progress)
     HRESULT room = archive.IsSpaceForExtractAll(g_vox.Destination, 0);
     if (room != 0) {
         Vox_RemoveCreatedFolders(g_vox.Destination, createdTop);
-        // No room is a failed extraction, not a success with nothing done.
+        // No room is a failed extraction, not a success with nothing done,
+        // and the user is told which disk is full.
         g_vox.ExtractResult = FAILED(room) ? room : VO_E_DISKFULL;
+        if (g_vox.ExtractResult == VO_E_DISKFULL) ShowNoRoom(g_vox.Destination);
         return;
     }
     uint64_t total = 0;
@@ -130,9 +140,7 @@ HRESULT Vox_ExtractControlFiles(const wchar_t *folder)
     }
     hr = payload.IsSpaceForExtractEntry(VOX_CONTROL_ARCHIVE, folder, kControlFlags);
     if (hr != 0) {
-        wchar_t root[MAX_PATH] = L"";
-        VoGetRootPathFromFilePath(folder, root, MAX_PATH);
-        ShowNoOwner(IDS_NO_ROOM_FOR_CONTROL, root);
+        ShowNoRoom(folder);
         payload.Close();
         return FAILED(hr) ? hr : VO_E_DISKFULL;
     }

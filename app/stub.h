@@ -23,16 +23,20 @@
 #define VOX_E_TEMP_NOT_WRITABLE ((HRESULT)0x8004E071L)
 #define VOX_E_CANNOT_OPEN_FILE ((HRESULT)0x8004E007L)
 
-// Exit codes of the stub. When the installer ran, its own exit code is the
-// stub's (see README).
+// Exit codes of the stub: the Windows Installer's numbers, which deployment
+// tools already read, one for each outcome of the stub's own. When the
+// installer ran, its exit code is passed on unchanged (see README).
 enum VoxExitCode {
-    VOX_EXIT_OK = 0,           // extracted (and installed), or help shown
-    VOX_EXIT_REFUSED = 1,      // unsupported system, no string tables, no administrator rights
-    VOX_EXIT_USAGE = 2,        // the command line was rejected
-    VOX_EXIT_PREPARE = 3,      // work folder, control files, settings or banner failed
-    VOX_EXIT_EXTRACT = 4,      // the extraction failed (or there was no room)
-    VOX_EXIT_CANCELLED = 5,    // the user cancelled
-    VOX_EXIT_LAUNCH = 6,       // the installer could not be started
+    VOX_EXIT_OK = 0,             // extracted (and installed), or help shown
+    VOX_EXIT_DISK_FULL = 112,    // no room on the destination, or the disk filled up
+    VOX_EXIT_NOT_ADMIN = 740,    // no administrator rights
+    VOX_EXIT_CANCELLED = 1602,   // the user cancelled
+    VOX_EXIT_EXTRACT = 1603,     // the extraction failed (damaged data, write error, refused name)
+    VOX_EXIT_LAUNCH = 1619,      // the installer could not be started
+    VOX_EXIT_PACKAGE = 1620,     // string tables, control files, settings or banner unusable
+    VOX_EXIT_TEMP = 1632,        // the work folder could not be made in the temp folder
+    VOX_EXIT_PLATFORM = 1633,    // Windows 95, 98 or ME
+    VOX_EXIT_USAGE = 1639,       // the command line was rejected
 };
 
 // Thread message of the installer wait thread: wParam the error code of a
@@ -101,6 +105,7 @@ enum VoxStringId : UINT {
     IDS_ERR_OTHER_SECOND_LINE = 560,
     IDS_ERR_UNSAFE_NAME = 561,
     IDS_EXTRACTION_FAILED = 562,
+    IDS_RUN_ENDED = 563,
     IDS_HELP_TITLE = 600,
     IDS_HELP_TEXT = 601,
     IDS_NEED_ADMIN = 602,

@@ -265,7 +265,9 @@ int Vox_IsValidPathText(const wchar_t *text)
 int Vox_HasRoomFor(const wchar_t *folder)
 {
     CArchive2 payload;
-    if (FAILED(Vox_OpenPayload(&payload, nullptr))) return 0;
+    // A payload that no longer opens is not a full disk: the folder is
+    // accepted, and the worker's own open reports the failure.
+    if (FAILED(Vox_OpenPayload(&payload, nullptr))) return 1;
     HRESULT room = payload.IsSpaceForExtractAll(folder, 0);
     payload.Close();
     return room == 0;

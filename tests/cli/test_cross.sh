@@ -40,6 +40,30 @@ check "same tree on Linux" diff -r "$work/src/tree" "$work/on-linux/tree"
 check "time kept on Linux" test "$(stat -c %Y "$work/on-linux/tree/sub/file3.txt")" = "$(stat -c %Y "$work/src/tree/sub/file3.txt")"
 check "Windows lists the Linux archive" wine_voxpack list --json "$(win "$work/linux.ach")"
 
+# A self-extracting archive whose stored base name climbs out with '/',
+# which Windows resolves: unsea on Windows keeps to its destination folder.
+set_base_name() {
+  python3 - "$1" "$2" <<'PY'
+import struct, sys
+path, name = sys.argv[1], sys.argv[2].encode("utf-16-le")
+data = open(path, "rb").read()
+end = data.rindex(b"\x55\x4d\x05\x0c")
+comment, base = struct.unpack_from("<II", data, end + 44)
+texts = end + 56
+record = bytearray(data[end:texts])
+struct.pack_into("<I", record, 48, len(name) // 2)
+open(path, "wb").write(data[:end] + record + data[texts:texts + 2 * comment] + name + data[texts + 2 * (comment + base):])
+PY
+}
+printf 'MZ' >"$work/stub.exe" && head -c 4000 /dev/zero >>"$work/stub.exe"
+"$native" create "$work/climb.ach" "$work/src/tree/zero.txt" >/dev/null
+"$native" sea "$work/climb.ach" "$work/stub.exe" "$work/climb.exe" >/dev/null
+set_base_name "$work/climb.exe" "../../climbed.ach"
+mkdir -p "$work/unsea/in"
+check "Windows unsea of a climbing base name" wine_voxpack unsea "$(win "$work/climb.exe")" "$(win "$work/unsea/in")"
+check "the archive lands in the destination" test -f "$work/unsea/in/climbed.ach"
+check "nothing lands outside it" test ! -e "$work/unsea/climbed.ach" -a ! -e "$work/climbed.ach"
+
 [ "$failures" = 0 ] || cat "$work/wine.log"
 echo "$passes passed, $failures failed"
 [ "$failures" = 0 ]

@@ -326,7 +326,7 @@ TEST_F(StubE2E, AnEmptySetupAppFailsWithTheLaunchErrorBox)
     ASSERT_TRUE(Pack(MakeSource(L"src"), {L"--setup-app", L""}));
     std::wstring folder = Join(m_scratch, L"src");
     RunResult run = RunPackage(L"/RUN " + folder);
-    EXPECT_EQ(run.exitCode, 6u);
+    EXPECT_EQ(run.exitCode, 1619u);
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].caption, L"Launch Error");
     EXPECT_NE(run.boxes[0].text.find(folder + L"\\"), std::wstring::npos) << Utf8(run.boxes[0].text);
@@ -392,10 +392,40 @@ TEST_F(StubE2E, AQuietExtractionThatFailsSaysSo)
     std::wstring blocker = Join(m_scratch, L"blocker");
     WriteBytes(blocker, "a file, not a folder");
     RunResult run = RunPackage(L"/QUIET /TEMPEXT " + Join(blocker, L"dest"));
-    EXPECT_EQ(run.exitCode, 4u);
+    EXPECT_EQ(run.exitCode, 1603u);
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_NE(ReadBytes(m_quietLog).find("Extraction failed"), std::string::npos) << ReadBytes(m_quietLog);
+    EXPECT_NE(ReadBytes(m_quietLog).find("The run ended with exit code 1603."), std::string::npos);
     EXPECT_EQ(Record(), L"");
+}
+
+// Two runs started at the same moment: each makes a work folder of its own,
+// both extract completely, and neither leaves its folder behind (checked
+// at tear-down).
+TEST_F(StubE2E, TwoRunsStartedTogetherBothExtract)
+{
+    ASSERT_TRUE(Pack(MakeSource(L"src")));
+    std::wstring folders[2] = {Join(m_scratch, L"one"), Join(m_scratch, L"two")};
+    PROCESS_INFORMATION runs[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        std::wstring line = L"\"" + m_package + L"\" /QUIET /TEMPEXT " + QuoteArgument(folders[i]);
+        STARTUPINFOW startup = {sizeof(startup)};
+        ASSERT_TRUE(CreateProcessW(m_package.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                                   nullptr, &startup, &runs[i]));
+    }
+    for (PROCESS_INFORMATION &run : runs) ResumeThread(run.hThread);
+    for (PROCESS_INFORMATION &run : runs) {
+        EXPECT_EQ(WaitForSingleObject(run.hProcess, kRunLimitMs), WAIT_OBJECT_0);
+        DWORD code = 0xFFFF;
+        GetExitCodeProcess(run.hProcess, &code);
+        EXPECT_EQ(code, 0u);
+        CloseHandle(run.hThread);
+        CloseHandle(run.hProcess);
+    }
+    for (const std::wstring &folder : folders) {
+        EXPECT_EQ(ReadBytes(Join(folder, L"readme.txt")), "from the package\r\n");
+        EXPECT_EQ(ReadBytes(Join(folder, L"sub\\note.txt")), "nested\r\n");
+    }
 }
 
 TEST_F(StubE2E, APackageWhoseDirectoryLiesIsRefusedBeforeAnythingIsExtracted)
@@ -409,9 +439,10 @@ TEST_F(StubE2E, APackageWhoseDirectoryLiesIsRefusedBeforeAnythingIsExtracted)
     for (size_t at : {end + 12, end + 16}) ++bytes[at];
     ASSERT_TRUE(WriteBytes(m_package, bytes));
     RunResult run = RunPackage(L"/QUIET");
-    EXPECT_NE(run.exitCode, 0u);
+    EXPECT_EQ(run.exitCode, 1620u);
     EXPECT_NE(ReadBytes(m_quietLog).find("error reading this install package"), std::string::npos)
         << ReadBytes(m_quietLog);
+    EXPECT_NE(ReadBytes(m_quietLog).find("The run ended with exit code 1620."), std::string::npos);
     EXPECT_FALSE(Exists(m_target));
     EXPECT_EQ(Record(), L"");
 }
@@ -442,7 +473,7 @@ TEST_F(StubE2E, ResponseFiles)
     std::wstring self = Join(m_scratch, L"self.rsp"), looped = Join(m_scratch, L"looped");
     WriteBytes(self, Utf8(L"@" + self));
     run = RunPackage(L"/QUIET /TEMPEXT " + looped + L" @" + self);
-    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.exitCode, 1639u);
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_NE(FromUtf8(ReadBytes(m_quietLog))
                   .find(L"Response files are nested more than 8 levels deep; " + self + L" was not read."),
@@ -454,7 +485,7 @@ TEST_F(StubE2E, ResponseFiles)
     // A response file that cannot be read rejects the command line.
     DeleteFileW(m_quietLog.c_str());
     run = RunPackage(L"/QUIET @" + Join(m_scratch, L"missing.rsp"));
-    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.exitCode, 1639u);
     EXPECT_NE(ReadBytes(m_quietLog).find("Error 0x8004e007: The file could not be opened."), std::string::npos)
         << ReadBytes(m_quietLog);
     EXPECT_FALSE(Exists(m_target));
@@ -482,13 +513,13 @@ TEST_F(StubE2E, CommandLinesThatAreRefused)
     // Stray words: one box each, in order; the options between them are
     // not acted on.
     RunResult run = RunPackage(L"foo /TEMPEXT " + folder + L" bar");
-    EXPECT_EQ(run.exitCode, 2u);
+    EXPECT_EQ(run.exitCode, 1639u);
     EXPECT_EQ(Boxes(run), (std::vector<std::wstring>{L"Unpacking Wizard | Invalid Argument: foo",
                                                      L"Unpacking Wizard | Invalid Argument: bar"}));
     // Malformed lines: refused as a whole, without a box.
     for (const wchar_t *bad : {L"/QUIET:1", L"/NOSETUP", L"/BOGUS", L"-", L"/RUN -x"}) {
         run = RunPackage(L"/QUIET /TEMPEXT " + folder + L" " + bad);
-        EXPECT_EQ(run.exitCode, 2u) << Utf8(bad);
+        EXPECT_EQ(run.exitCode, 1639u) << Utf8(bad);
         EXPECT_EQ(Boxes(run), std::vector<std::wstring>()) << Utf8(bad);
     }
     EXPECT_FALSE(Exists(folder));
@@ -509,7 +540,7 @@ TEST_F(StubE2E, AWindows9xSystemIsRefused)
     RunResult run = RunPackage(L"/QUIET");
     RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
     if (run.exitCode == 0 && run.boxes.empty()) GTEST_SKIP() << "this Wine does not report win98 for the package";
-    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.exitCode, 1633u);
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, L"This Operating System does not support this Application.");
     EXPECT_FALSE(Exists(m_target));

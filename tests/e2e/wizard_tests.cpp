@@ -40,6 +40,14 @@ std::wstring StubString(UINT id)
     return p ? std::wstring(p + 1, *p) : L"<no string " + std::to_wstring(id) + L">";
 }
 
+// A name as the package stores it: UTF-16LE.
+std::string Utf16Bytes(const char *text)
+{
+    std::string out;
+    for (; *text; ++text) out += std::string(1, *text) + '\0';
+    return out;
+}
+
 // What the test does with one "File Exists" question: a button id, or a key.
 struct Reply {
     int button;
@@ -227,7 +235,7 @@ TEST_F(WizardTest, CancelOnTheDestinationPageAsksAndExtractsNothing)
     EXPECT_TRUE(IsWindowVisible(page));
     uidriver::PressButton(page, IDCANCEL);
     EXPECT_EQ(AnswerBox(IDYES).text, StubString(516));
-    EXPECT_EQ(m_run.Finish(kRunMs), 5u);
+    EXPECT_EQ(m_run.Finish(kRunMs), 1602u);
     EXPECT_FALSE(Exists(m_target));
     EXPECT_EQ(Record(), L"");
 }
@@ -246,16 +254,11 @@ TEST_F(WizardTest, ExtractToTempStartsOnTheProgressPage)
 }
 
 // An entry whose name would leave the destination: its box names it, and
-// the run ends as a failed extraction (4), not as cancelled by the user.
+// the run ends as a failed extraction (1603), not as cancelled by the user.
 TEST_F(WizardTest, AnUnsafeNameIsNamedAndTheRunFails)
 {
     ASSERT_TRUE(Pack(MakeSource(L"src", 1000), {L"--extract-to-temp", L"1"}));
-    auto utf16 = [](const char *text) {
-        std::string out;
-        for (; *text; ++text) out += std::string(1, *text) + '\0';
-        return out;
-    };
-    std::string bytes = ReadBytes(m_package), from = utf16("noise.bin"), to = utf16("..\\se.bin");
+    std::string bytes = ReadBytes(m_package), from = Utf16Bytes("noise.bin"), to = Utf16Bytes("..\\se.bin");
     for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at)) bytes.replace(at, from.size(), to);
     ASSERT_TRUE(WriteBytes(m_package, bytes));
     ASSERT_TRUE(Start(L""));
@@ -263,7 +266,68 @@ TEST_F(WizardTest, AnUnsafeNameIsNamedAndTheRunFails)
     ASSERT_TRUE(box);
     EXPECT_NE(uidriver::ReadMessageBox(box).text.find(L"..\\se.bin"), std::wstring::npos);
     uidriver::PressButton(box, IDOK);
-    EXPECT_EQ(m_run.Finish(kRunMs), 4u);
+    EXPECT_EQ(m_run.Finish(kRunMs), 1603u);
+    EXPECT_EQ(Record(), L"");
+}
+
+// An entry of the package claims a petabyte.
+::testing::AssertionResult ClaimAPetabyte(const std::wstring &package)
+{
+    std::string bytes = ReadBytes(package), name = Utf16Bytes("noise.bin");
+    const std::string directorySignature("\x55\x4D\x01\x0B", 4);
+    size_t at = bytes.find(name);
+    while (at != std::string::npos && (at < 84 || bytes.compare(at - 84, 4, directorySignature) != 0))
+        at = bytes.find(name, at + 1);
+    if (at == std::string::npos) return ::testing::AssertionFailure() << "no directory record for noise.bin";
+    bytes[at - 84 + 44 + 6] = 4;  // declared size: 2^50 bytes and a little
+    return WriteBytes(package, bytes) ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << "not written";
+}
+
+// No disk has room for the package.
+TEST_F(WizardTest, NoRoomIsToldAndLeavesNothingBehind)
+{
+    std::wstring source = MakeSource(L"src", 1000), direct = Join(m_scratch, L"direct.exe");
+    const std::wstring deep = Join(m_target, L"deep");
+    ASSERT_TRUE(Pack(source, {L"--default-target", deep, L"--extract-to-temp", L"0"}));
+    ASSERT_TRUE(Pack(source, {L"--default-target", deep, L"--extract-to-temp", L"1"}, direct));
+    ASSERT_TRUE(ClaimAPetabyte(m_package));
+    ASSERT_TRUE(ClaimAPetabyte(direct));
+
+    // Next refuses the folder and takes away the folders it made for it.
+    ASSERT_TRUE(Start(L""));
+    HWND page = WaitForPage(kEdit);
+    ASSERT_TRUE(page);
+    uidriver::PressButton(page, kNext);
+    EXPECT_EQ(AnswerBox(IDOK).text, StubString(558));
+    EXPECT_FALSE(Exists(m_target));
+    uidriver::PressButton(page, IDCANCEL);
+    AnswerBox(IDYES);
+    EXPECT_EQ(m_run.Finish(kRunMs), 1602u);
+
+    // Without the destination page the worker's own check fails: a box
+    // names the disk and the page ends by itself with the disk-full code.
+    ASSERT_TRUE(m_run.Start(direct, L""));
+    EXPECT_EQ(AnswerBox(IDOK).text.rfind(L"Out of disk space on ", 0), 0u);
+    EXPECT_EQ(m_run.Finish(kRunMs), 112u);
+    EXPECT_FALSE(Exists(m_target));
+    EXPECT_EQ(Record(), L"");
+}
+
+// The package is moved away while the destination page is up: Next takes
+// the folder, the worker's open fails with a box, and the page ends by
+// itself as a failed extraction.
+TEST_F(WizardTest, APayloadThatNoLongerOpensEndsTheRunByItself)
+{
+    ASSERT_TRUE(Pack(MakeSource(L"src", 1000), {L"--extract-to-temp", L"0"}));
+    ASSERT_TRUE(Start(L""));
+    HWND page = WaitForPage(kEdit);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(MoveFileW(m_package.c_str(), (m_package + L".moved").c_str()));
+    uidriver::PressButton(page, kNext);
+    HWND box = WaitForDialog(m_run.Id(), StubString(500), kWindowMs);  // "Error"
+    ASSERT_TRUE(box);
+    uidriver::PressButton(box, IDOK);
+    EXPECT_EQ(m_run.Finish(kRunMs), 1603u);
     EXPECT_EQ(Record(), L"");
 }
 
@@ -312,7 +376,7 @@ TEST_F(WizardTest, LargePackageFillsItsBarAndCancelAsksFirst)
     ASSERT_TRUE(page);
     uidriver::PressButton(page, IDCANCEL);
     EXPECT_EQ(AnswerBox(IDYES).text, StubString(516));
-    EXPECT_EQ(m_run.Finish(kRunMs), 5u);
+    EXPECT_EQ(m_run.Finish(kRunMs), 1602u);
     EXPECT_EQ(Record(), L"");
     EXPECT_LT(ListTree(m_target)[L"big.bin"], (int64_t)bigSize) << "the extraction was not stopped";
     EXPECT_FALSE(Exists(Join(m_target, L"voxctrl.ach")));
@@ -431,7 +495,7 @@ TEST_F(FileExistsTest, EachAnswerDoesWhatItSays)
         SCOPED_TRACE(stop.key ? "Escape" : "Cancel");
         Prepare(m_target, {L"a1.txt", L"a2.txt"});
         asked = Unpack(L"", {stop}, &code);
-        EXPECT_EQ(code, 5u);
+        EXPECT_EQ(code, 1602u);
         EXPECT_EQ(asked.size(), 1u);
         EXPECT_EQ(Content(L"a1.txt"), "old a1.txt");
         EXPECT_EQ(Content(L"a2.txt"), "old a2.txt");
