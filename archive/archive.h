@@ -300,6 +300,13 @@ protected:
     HRESULT NameFinishedOutputs(HRESULT result);
     HRESULT FileCopy(const VOCHAR *source, const VOCHAR *destination);
 
+    // The buffers reused from one entry to the next (work_buffers.h): made
+    // at first use, freed at Close; null when out of memory.
+    class CArcWorkBuffers *WorkBuffers();
+    void ReleaseWorkBuffers();
+    // The reused ARC_CHUNK_SIZE buffer; null, reported, when out of memory.
+    uint8_t *ChunkBuffer(const char *operation);
+
     // The engine's single error path.
     void ReportError(uint32_t diagnostic, const char *operation, const VOCHAR *detail = nullptr);
     void ReportError(uint32_t diagnostic, const char *operation, int number);
@@ -337,6 +344,7 @@ protected:
     int64_t *m_recordPositions;
     int m_recordPositionCount;
     bool m_refusedEntry;
+    class CArcWorkBuffers *m_work = nullptr;
     // The folder (with its separator) the last extracted entry went into,
     // known to exist with no link on its way below the destination: the
     // next entry of the same folder checks only what lies below it.

@@ -116,6 +116,9 @@ bool CArcDeflatePool::PickJob(size_t *index)
 
 void CArcDeflatePool::Work()
 {
+    // One deflate state and one pair of buffers serve all of this worker's
+    // files.
+    CArcDeflater deflater;
     for (;;) {
         size_t index;
         {
@@ -127,11 +130,11 @@ void CArcDeflatePool::Work()
                 m_changed.wait(lock);
             }
         }
-        DeflateJob(index);
+        DeflateJob(index, deflater);
     }
 }
 
-void CArcDeflatePool::DeflateJob(size_t index)
+void CArcDeflatePool::DeflateJob(size_t index, CArcDeflater &deflater)
 {
     Job &job = m_jobs[index];
     ArcDeflateResult r;
@@ -140,7 +143,7 @@ void CArcDeflatePool::DeflateJob(size_t index)
         r.hr = VO_E_READ;
     } else {
         WorkerSink sink(*this, index);
-        r = ArcDeflateFile(file, job.size, (int)job.level, sink);
+        r = deflater.DeflateFile(file, job.size, (int)job.level, sink);
         VoFileClose(file);
     }
     {

@@ -7,7 +7,8 @@
 // Memory is bounded: deflated bytes waiting for the engine are held to a
 // cap, beyond which workers wait (the file the engine is writing may hold a
 // further ARC_POOL_HEAD_BYTES, so the pool never stalls). Each worker also
-// holds its read and deflate buffers, under 1 MiB.
+// holds its read and deflate buffers, under 1 MiB, kept from one file to
+// the next.
 //
 // Files of ARC_POOL_EARLY_BYTES and more start first, largest first, when
 // their whole output fits in what the cap leaves (that room is reserved for
@@ -31,6 +32,8 @@
 #include <vector>
 
 #include "archive/archive.h"
+
+class CArcDeflater;
 
 // Deflated bytes waiting for the engine, by default, in MiB.
 #define ARC_POOL_DEFAULT_CAP_MIB 64
@@ -83,7 +86,7 @@ private:
     // none may start now.
     bool PickJob(size_t *index);
     bool AllStarted();
-    void DeflateJob(size_t index);
+    void DeflateJob(size_t index, CArcDeflater &deflater);
     void Release(Job &job);
     // Worker side: waits for room, then queues one piece of a job; false
     // when the job was dropped or the pool stops.

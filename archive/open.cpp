@@ -46,6 +46,7 @@ CArchive2::CArchive2()
 CArchive2::~CArchive2()
 {
     VoMemFree(m_recordPositions);
+    ReleaseWorkBuffers();
     if (m_outputFile && m_outputFile != m_readFile) VoFileClose(m_outputFile);
     if (m_readFile) VoFileClose(m_readFile);
     VoList_Destroy(m_entryList);
@@ -381,6 +382,7 @@ HRESULT CArchive2::Close()
     VoMemFree(m_recordPositions);
     m_recordPositions = nullptr;
     m_recordPositionCount = 0;
+    ReleaseWorkBuffers();
     m_mode = ARC_OPEN_CREATE;
     m_directoryCursor = -1;
     m_changed = 0;

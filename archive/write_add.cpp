@@ -5,6 +5,7 @@
 #include "archive/archive.h"
 #include "archive/deflate_stream.h"
 #include "archive/entry_item.h"
+#include "archive/work_buffers.h"
 #include "files/files.h"
 
 // What an add takes, summed while the source is walked: bytes of files and
@@ -186,11 +187,8 @@ HRESULT CArchive2::NoCompressFile(HVOFILE file, ArcEntryItem *item)
         m_progress->SetText(item->name);
         m_progress->OnStatus(ARC_STAT_ADD);
     }
-    uint8_t *buffer = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
-    if (!buffer) {
-        ReportError(ARC_ERR_NOMEMORY, operation);
-        return E_OUTOFMEMORY;
-    }
+    uint8_t *buffer = ChunkBuffer(operation);
+    if (!buffer) return E_OUTOFMEMORY;
     uint32_t dataCrc = (uint32_t)crc32(0, nullptr, 0), contentCrc = dataCrc;
     uint64_t remaining = item->header.uncompressedSize, stored = 0;
     HRESULT result = S_OK;
@@ -211,7 +209,6 @@ HRESULT CArchive2::NoCompressFile(HVOFILE file, ArcEntryItem *item)
         result = ChunkDone(m_progress, got);
         if (FAILED(result)) break;
     }
-    VoMemFree(buffer);
     item->header.compressedSize = stored;
     item->header.contentCrc = contentCrc;
     item->header.dataCrc = dataCrc;
@@ -249,7 +246,14 @@ HRESULT CArchive2::CompressZipFile(HVOFILE file, ArcEntryItem *item)
         return ((CArchive2 *)self)->WriteOutput(bytes, size, "CompressZipFile");
     };
     EngineSink sink(m_progress, write, this);
-    ArcDeflateResult r = ArcDeflateFile(file, item->header.uncompressedSize, (int)m_addLevel, sink);
+    CArcWorkBuffers *work = WorkBuffers();
+    ArcDeflateResult r;
+    if (work) {
+        r = work->Deflater().DeflateFile(file, item->header.uncompressedSize, (int)m_addLevel, sink);
+    } else {
+        r.hr = E_OUTOFMEMORY;
+        r.diagnostic = ARC_ERR_NOMEMORY;
+    }
     if (r.diagnostic) ReportError(r.diagnostic, operation, item->name);
     if (SUCCEEDED(r.hr)) {
         item->header.compressedSize = r.stored;

@@ -69,11 +69,8 @@ HRESULT CArchive2::BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t si
                              int64_t destinationPosition)
 {
     const char *operation = "Block Copy";
-    uint8_t *buffer = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
-    if (!buffer) {
-        ReportError(ARC_ERR_NOMEMORY, operation);
-        return E_OUTOFMEMORY;
-    }
+    uint8_t *buffer = ChunkBuffer(operation);
+    if (!buffer) return E_OUTOFMEMORY;
     HRESULT result = S_OK;
     if (!VoFileSeek(source, sourcePosition) || !VoFileSeek(destination, destinationPosition)) {
         ReportError(ARC_ERR_READ, operation);
@@ -101,7 +98,6 @@ HRESULT CArchive2::BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t si
         }
     }
     if (read != written && result != VO_E_DISKFULL && result != VO_E_WRITE) ReportError(ARC_ERR_BLOCK, operation);
-    VoMemFree(buffer);
     return result;
 }
 
