@@ -3,7 +3,8 @@
 //
 // The engine keeps no catalogue of entries in memory: queries walk the
 // central directory in the file, except that a table of record positions is
-// built once for the queries by index. Every failure is reported to the
+// built once for the queries by index, and an index of the names once for
+// the queries by name. Every failure is reported to the
 // progress object (when there is one) with a diagnostic code and the failing
 // operation's name, then returned as a result code.
 //
@@ -221,6 +222,8 @@ protected:
     HRESULT MapCentralDirectories(int count);
     int GetDirectoryRecord(int index, ArcDirectoryEntry *entry);
     HRESULT FindEntryByName(const VOCHAR *name, ArcDirectoryEntry *entry);
+    HRESULT IndexEntryNames(ArcDirectoryEntry *entry);
+    void ForgetEntryNames();
     bool IsOpen() const { return m_mode != ARC_OPEN_CREATE; }
     bool HasEndRecord() const { return m_endRecord.signature == ARC_END_SIGNATURE; }
     int32_t QueryByIndex(int index, ArcDirectoryEntry *entry);
@@ -345,6 +348,7 @@ protected:
     int m_recordPositionCount;
     bool m_refusedEntry;
     class CArcWorkBuffers *m_work = nullptr;
+    class CArcNameIndex *m_nameIndex = nullptr;  // built by the first lookup by name
     // The folder (with its separator) the last extracted entry went into,
     // known to exist with no link on its way below the destination: the
     // next entry of the same folder checks only what lies below it.

@@ -1,10 +1,12 @@
 // CArchive2: construction, Open and Close, the end record, the directory
 // walk and the error path.
 #include "archive/archive.h"
+#include "archive/name_index.h"
 #include "archive/signed_tail.h"
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "files/files.h"
 #include "format/format.h"
@@ -46,6 +48,7 @@ CArchive2::CArchive2()
 CArchive2::~CArchive2()
 {
     VoMemFree(m_recordPositions);
+    ForgetEntryNames();
     ReleaseWorkBuffers();
     if (m_outputFile && m_outputFile != m_readFile) VoFileClose(m_outputFile);
     if (m_readFile) VoFileClose(m_readFile);
@@ -260,6 +263,7 @@ HRESULT CArchive2::OpenMultiVol()
 
 HRESULT CArchive2::LoadArchive(HVOFILE file)
 {
+    ForgetEntryNames();
     memset(&m_endRecord, 0, sizeof m_endRecord);
     HRESULT hr = LoadEndOfCentralDirectory(file);
     if (FAILED(hr)) {
@@ -382,6 +386,7 @@ HRESULT CArchive2::Close()
     VoMemFree(m_recordPositions);
     m_recordPositions = nullptr;
     m_recordPositionCount = 0;
+    ForgetEntryNames();
     ReleaseWorkBuffers();
     m_mode = ARC_OPEN_CREATE;
     m_directoryCursor = -1;
@@ -517,14 +522,47 @@ HRESULT CArchive2::FindNextCentralDirectory(ArcDirectoryEntry *entry)
     return S_OK;
 }
 
+// The first entry of that name in directory order. The names are indexed at
+// the first lookup with one walk of the directory, so that an add asking
+// about each of its files does not walk the directory for each one.
 HRESULT CArchive2::FindEntryByName(const VOCHAR *name, ArcDirectoryEntry *entry)
 {
-    HRESULT hr = FindFirstCentralDirectory(entry);
-    while (hr == S_OK) {
-        if (VoStrCmpI(entry->name, name) == 0) return S_OK;
-        hr = FindNextCentralDirectory(entry);
+    if (!m_nameIndex) {
+        HRESULT hr = IndexEntryNames(entry);
+        if (hr != S_OK) return hr;
     }
-    return hr;
+    int64_t position = m_nameIndex->Find(name);
+    if (position < 0) return S_FALSE;
+    if (!ReadDirectoryRecord(position, entry)) {
+        ReportError(ARC_ERR_SIGNATURE, "FindNextCentralDirectory");
+        return VO_E_BADSIGNATURE;
+    }
+    m_directoryCursor = position;
+    return S_OK;
+}
+
+// A walk that fails leaves no index: the next lookup walks, and reports,
+// again.
+HRESULT CArchive2::IndexEntryNames(ArcDirectoryEntry *entry)
+{
+    CArcNameIndex *index = new (std::nothrow) CArcNameIndex;
+    if (!index) return E_OUTOFMEMORY;
+    HRESULT hr;
+    for (hr = FindFirstCentralDirectory(entry); hr == S_OK; hr = FindNextCentralDirectory(entry))
+        index->Add(entry->name, m_directoryCursor);
+    if (FAILED(hr)) {
+        delete index;
+        return hr;
+    }
+    index->Sort();
+    m_nameIndex = index;
+    return S_OK;
+}
+
+void CArchive2::ForgetEntryNames()
+{
+    delete m_nameIndex;
+    m_nameIndex = nullptr;
 }
 
 // The table of record positions. The count comes from the file, so it is
