@@ -275,10 +275,18 @@ protected:
     VOCHAR m_addExclusions[4][ARC_TEXT_UNITS] = {};
     HRESULT AddWildcard(const VOCHAR *path, size_t baseLength);
     HRESULT AskReplaceEntry(const VOCHAR *name, bool *keepOld);
+    bool HasRoomForAdd(uint64_t size);
     HRESULT NoCompressFile(HVOFILE file, struct ArcEntryItem *item);
     HRESULT CompressZipFile(HVOFILE file, struct ArcEntryItem *item);
     HRESULT CopyCompressedFile(struct ArcEntryItem *item);
     HRESULT WriteOutput(const void *bytes, uint32_t size, const char *operation);
+    HRESULT WriteToFile(const void *bytes, uint32_t size, const char *operation);
+    uint8_t *PendingBuffer();
+    HRESULT FlushOutput(const char *operation);
+    void DropPendingOutput() { m_pendingSize = 0; }
+    HRESULT PatchOutput(uint64_t offset, const uint8_t *bytes, uint32_t size, const char *operation,
+                        const VOCHAR *detail);
+    HRESULT CopyIntoOutput(HVOFILE source, int64_t sourcePosition, uint64_t size);
     HRESULT WriteEntryHeader(struct ArcEntryItem *item, const char *operation);
     HRESULT InsertEntryItem(const struct ArcEntryItem *item);
     HRESULT MeasureAdd(const VOCHAR *path, uint32_t flags, struct ArcAddTally &tally, bool report);
@@ -349,6 +357,11 @@ protected:
     bool m_refusedEntry;
     class CArcWorkBuffers *m_work = nullptr;
     class CArcNameIndex *m_nameIndex = nullptr;  // built by the first lookup by name
+    // Output written by WriteOutput and not yet in the file: it belongs at
+    // the output's end (m_outputPosition - m_pendingSize up to
+    // m_outputPosition), where the output file stands.
+    uint8_t *m_pending = nullptr;
+    uint32_t m_pendingSize = 0;
     // The folder (with its separator) the last extracted entry went into,
     // known to exist with no link on its way below the destination: the
     // next entry of the same folder checks only what lies below it.

@@ -123,6 +123,7 @@ HRESULT CArchive2::Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *p
     m_directoryCursor = -1;
     m_changed = 0;
     m_checkedFolder[0] = 0;
+    DropPendingOutput();
 
     switch (mode) {
     case ARC_OPEN_CREATE: return OpenCreate();
@@ -327,6 +328,11 @@ HRESULT CArchive2::FinishWriting()
 HRESULT CArchive2::CloseOutputFile(HRESULT result, bool rewrite, const char *operation)
 {
     if (!m_outputFile) return result;
+    if (SUCCEEDED(result)) {
+        HRESULT flushed = FlushOutput(operation);
+        if (FAILED(flushed)) result = flushed;
+    }
+    DropPendingOutput();
     VOFILETIME times[3];
     if (rewrite && m_readFile && VoFileGetTimes(m_readFile, &times[0], &times[1], &times[2]))
         VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);

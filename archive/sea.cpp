@@ -176,6 +176,7 @@ HRESULT CArchive2::SplitSEA(const VOCHAR *destination, uint32_t flags)
         // not delete an open file).
         if (m_outputFile) VoFileClose(m_outputFile);
         m_outputFile = nullptr;
+        DropPendingOutput();
         NameFinishedOutputs(hr);
     }
     return hr;

@@ -16,6 +16,7 @@ CArcWorkBuffers::~CArcWorkBuffers()
     if (m_inflating) inflateEnd(&m_inflate);
     VoMemFree(m_chunk);
     VoMemFree(m_inflateOutput);
+    VoMemFree(m_pending);
 }
 
 uint8_t *CArcWorkBuffers::Chunk()
@@ -28,6 +29,12 @@ uint8_t *CArcWorkBuffers::InflateOutput()
 {
     if (!m_inflateOutput) m_inflateOutput = (uint8_t *)VoMemAlloc(ARC_INFLATE_OUT_SIZE);
     return m_inflateOutput;
+}
+
+uint8_t *CArcWorkBuffers::Pending()
+{
+    if (!m_pending) m_pending = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
+    return m_pending;
 }
 
 // inflateReset makes the state as new, whatever the last stream left; the
@@ -52,10 +59,13 @@ CArcWorkBuffers *CArchive2::WorkBuffers()
     return m_work;
 }
 
+// Output still waiting is dropped: Close has written it before.
 void CArchive2::ReleaseWorkBuffers()
 {
     delete m_work;
     m_work = nullptr;
+    m_pending = nullptr;
+    m_pendingSize = 0;
 }
 
 uint8_t *CArchive2::ChunkBuffer(const char *operation)

@@ -20,6 +20,9 @@ public:
     uint8_t *Chunk();
     // ARC_INFLATE_OUT_SIZE bytes of inflate output; null when out of memory.
     uint8_t *InflateOutput();
+    // ARC_CHUNK_SIZE bytes where output waits to be written; null when out
+    // of memory.
+    uint8_t *Pending();
     // A raw inflate state (window bits -15) ready for a new stream; null
     // when out of memory.
     z_stream *Inflater();
@@ -28,6 +31,7 @@ public:
 private:
     uint8_t *m_chunk = nullptr;
     uint8_t *m_inflateOutput = nullptr;
+    uint8_t *m_pending = nullptr;
     z_stream m_inflate;
     bool m_inflating = false;
     CArcDeflater m_deflater;

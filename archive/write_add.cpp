@@ -84,7 +84,7 @@ HRESULT CArchive2::WriteEntryHeader(ArcEntryItem *item, const char *operation)
 
 HRESULT CArchive2::InsertEntryItem(const ArcEntryItem *item)
 {
-    HRESULT hr = VoList_AllocAndInsertItem(m_entryList, item, sizeof *item, -1, nullptr);
+    HRESULT hr = VoList_AllocAndInsertItem(m_entryList, item, (int)ArcEntryItemSize(item), -1, nullptr);
     if (FAILED(hr)) return hr;
     ++m_entriesWritten;
     return S_OK;
@@ -160,12 +160,8 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
     ArcPut32(patch, item.header.dataCrc);
     ArcPut32(patch + 4, item.header.contentCrc);
     ArcPut64(patch + 8, item.header.compressedSize);
-    int64_t end = (int64_t)(m_startOffset + m_outputPosition);
-    if (!VoFileSeek(m_outputFile, (int64_t)(m_startOffset + item.headerOffset + 28)) ||
-        !VoFileWrite(m_outputFile, patch, sizeof patch) || !VoFileSeek(m_outputFile, end)) {
-        ReportError(ARC_ERR_WRITE, operation, path);
-        return VO_E_WRITE;
-    }
+    hr = PatchOutput(item.headerOffset + 28, patch, sizeof patch, operation, path);
+    if (FAILED(hr)) return hr;
     HRESULT inserted = InsertEntryItem(&item);
     return FAILED(inserted) ? inserted : hr;
 }
@@ -429,7 +425,11 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
         ReportError(ARC_ERR_NOFILE, operation, path);
         return VO_E_NOFILE;
     }
-    if (IsSpaceForAddEntry(path, flags) != S_OK) {
+    // One quiet walk serves the room check and the progress total: a refused
+    // pattern is reported once, by the add itself.
+    ArcAddTally tally;
+    HRESULT measured = MeasureAdd(path, flags, tally, false);
+    if (FAILED(measured) || !HasRoomForAdd(tally.size)) {
         ReportError(ARC_ERR_DISKSPACE, operation);
         return VO_E_DISKFULL;
     }
@@ -438,11 +438,8 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
         if (flags & ARC_ADD_NOTOTAL) {
             m_progress->SetText(path);
         } else {
-            // The estimate is quiet: a refused pattern is reported once, by
-            // the add itself.
-            ArcAddTally tally;
-            result = MeasureAdd(path, flags, tally, false);
             m_progress->Begin(path, ArcLow(tally.size), ArcHigh(tally.size));
+            result = measured;
         }
     }
     m_addMethod = method;
@@ -545,12 +542,18 @@ HRESULT CArchive2::IsSpaceForAddEntry(const VOCHAR *path, uint32_t flags)
     ArcAddTally tally;
     HRESULT hr = MeasureAdd(path, flags, tally, false);
     if (FAILED(hr)) return hr;
-    uint64_t needed = tally.size;
+    return HasRoomForAdd(tally.size) ? S_OK : S_FALSE;
+}
+
+// Room for size bytes more (in append mode, and for the copy of the archive).
+bool CArchive2::HasRoomForAdd(uint64_t size)
+{
+    uint64_t needed = size;
     if (m_mode == ARC_OPEN_APPEND) {
         int64_t archiveSize = GetArchiveSize();
         if (archiveSize > 0) needed += (uint64_t)archiveSize;
     }
     VOCHAR root[ARC_TEXT_UNITS];
     if (!VoGetRootPathFromFilePath(m_archivePath, root, ARC_TEXT_UNITS)) VoStrCopyN(root, m_archivePath, ARC_TEXT_UNITS);
-    return needed / 1024 > FreeKilobytes(root, true) ? S_FALSE : S_OK;
+    return needed / 1024 <= FreeKilobytes(root, true);
 }

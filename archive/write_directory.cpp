@@ -77,11 +77,8 @@ HRESULT CArchive2::CopyExistingEntries()
         VoStrCopyN(item.name, entry.name, ARC_TEXT_UNITS);
         result = WriteEntryHeader(&item, operation);
         if (FAILED(result)) break;
-        int64_t from = (int64_t)(m_startOffset + ArcEntryDataOffset(&r));
-        int64_t to = (int64_t)(m_startOffset + m_outputPosition);
-        result = BlockCopy(m_readFile, from, r.compressedSize, m_outputFile, to);
+        result = CopyIntoOutput(m_readFile, (int64_t)(m_startOffset + ArcEntryDataOffset(&r)), r.compressedSize);
         if (FAILED(result)) break;
-        m_outputPosition += r.compressedSize;
         result = InsertEntryItem(&item);
     }
     if (SUCCEEDED(result) && FAILED(hr)) result = hr;
