@@ -268,7 +268,7 @@ protected:
 
     // Writing internals.
     HRESULT FinishWriting();
-    HRESULT AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder);
+    HRESULT AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder, uint32_t attributes);
     HRESULT AddDirectory(const VOCHAR *path, size_t baseLength);
     HRESULT AddDirectoryTree(const VOCHAR *path, size_t baseLength);
     bool IsExcludedFromAdd(const VOCHAR *path) const;

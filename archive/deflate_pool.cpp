@@ -58,7 +58,9 @@ void CArcDeflatePool::Plan(CArchive2 &archive, const VOCHAR *path, uint32_t flag
         ctx->jobs->back().size = size;
         ctx->jobs->back().level = ctx->level;
     };
+    size_t first = m_jobs.size();
     archive.EnumerateAddEntry(path, flags, visit, &context);
+    for (size_t i = first; i < m_jobs.size(); ++i) m_plannedBytes += m_jobs[i].size;
 }
 
 namespace {

@@ -53,8 +53,9 @@ public:
     // at level. Call before Start.
     void Plan(CArchive2 &archive, const VOCHAR *path, uint32_t flags, uint32_t level);
     void Start();
-    // Files planned so far.
+    // Files planned so far, and their bytes.
     size_t PlannedFiles() const { return m_jobs.size(); }
+    uint64_t PlannedBytes() const { return m_plannedBytes; }
     // Files whose deflated bytes the engine took from the pool.
     size_t SuppliedFiles() const { return m_supplied; }
 
@@ -109,6 +110,7 @@ private:
     std::vector<size_t> m_early;  // large files, largest first
     bool m_stopping = false;
     size_t m_supplied = 0;
+    uint64_t m_plannedBytes = 0;
     std::unique_ptr<Piece> m_handed;  // the piece the engine holds
     std::vector<std::unique_ptr<Piece>> m_free;
 };

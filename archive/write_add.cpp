@@ -106,7 +106,8 @@ HRESULT CArchive2::AskReplaceEntry(const VOCHAR *name, bool *keepOld)
 // ---------------------------------------------------------------------------
 // Files
 
-HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder)
+// attributes: the file's, as the caller's walk or check just read them.
+HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder, uint32_t attributes)
 {
     const char *operation = "AddFile";
     ArcEntryItem item;
@@ -132,7 +133,6 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
         ReportError(ARC_ERR_OPEN, operation, path);
         return VO_E_OPENFILE;
     }
-    uint32_t attributes = VoPathGetAttributes(path);
     if (m_addFlags & ARC_ADD_CLEARREADONLY) attributes &= ~VO_ATTR_READONLY;
     item.header.method = m_addMethod;
     item.header.level = m_addLevel;
@@ -371,7 +371,7 @@ HRESULT CArchive2::AddDirectoryTree(const VOCHAR *path, size_t baseLength)
         }
         if (IsExcludedFromAdd(child)) continue;
         if (IsFolder(data.attributes)) hr = AddDirectoryTree(child, baseLength);
-        else if (IsPlainFile(data.attributes)) hr = AddFile(child, baseLength, nullptr);
+        else if (IsPlainFile(data.attributes)) hr = AddFile(child, baseLength, nullptr, data.attributes);
     }
     if (find) VoFindClose(find);
     return hr;
@@ -398,7 +398,7 @@ HRESULT CArchive2::AddWildcard(const VOCHAR *path, size_t baseLength)
         if (IsFolder(data.attributes)) {
             if (m_addFlags & ARC_ADD_RECURSE) hr = AddDirectoryTree(child, baseLength);
         } else if (IsPlainFile(data.attributes)) {
-            hr = AddFile(child, baseLength, nullptr);
+            hr = AddFile(child, baseLength, nullptr, data.attributes);
         }
     }
     if (find) VoFindClose(find);
@@ -449,7 +449,7 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
     VoGetPathNameFromFilePath(path, base, ARC_TEXT_UNITS);
     size_t baseLength = VoStrLen(base);
     if (IsFolder(attributes) && !(folder && *folder)) result = AddDirectoryTree(path, baseLength);
-    else if (IsPlainFile(attributes)) result = AddFile(path, baseLength, folder);
+    else if (IsPlainFile(attributes)) result = AddFile(path, baseLength, folder, attributes);
     else if (!(folder && *folder)) result = AddWildcard(path, baseLength);
     if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
     return result;

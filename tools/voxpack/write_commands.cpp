@@ -130,7 +130,9 @@ void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<
         else if (!IsExistingFolder(path)) parallel.Plan(path, o.flags & ~ARC_ADD_RECURSE, o.level);
     }
     parallel.Start();
-    progress.SetPlan(PlanAdd(archive, paths, o.flags), 0);
+    // The plan's walk has summed the sizes already (files only, as here);
+    // with --folder it leaves out what the add leaves out too.
+    progress.SetPlan(parallel.Running() ? parallel.PlannedBytes() : PlanAdd(archive, paths, o.flags), 0);
     archive.SetProgress(&progress);
     for (size_t i = 0; i < paths.size(); ++i) AddOnePath(archive, progress, paths[i], args[i + 1], o);
     if (o.hasComment) archive.AddVolumeComment(o.comment.c_str());
