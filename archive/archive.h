@@ -11,6 +11,9 @@
 // where they meet the file system.
 #pragma once
 
+#include <set>
+#include <string>
+
 #include "archive/progress.h"
 #include "archive/records.h"
 #include "fileio.h"
@@ -35,10 +38,17 @@
 #define ARC_ADD_NOTOTAL       0x2u  // only SetText(path), no Begin with a total
 #define ARC_ADD_REPLACE       0x4u  // appending: an entry of the same name is replaced without a question
 #define ARC_ADD_CLEARREADONLY 0x8u  // the stored attributes lose the read-only bit
+// Names Windows cannot hold (ArcWindowsNameProblem), and names equal to one
+// added before by this object but for letter case, are refused: reported
+// (ARC_ERR_BADNAME, ARC_ERR_DUPLICATE, with the path), left out (a folder
+// with everything below it), and the add goes on.
+#define ARC_ADD_WINDOWSNAMES  0x10u
 
 // Delete, split and merge flags.
 #define ARC_QUIET     0x1u  // no Begin with totals
 #define ARC_OVERWRITE 0x4u  // SplitSEA and SplitArchive replace existing output files without a question
+// CreateSEA flag.
+#define ARC_SEA_NAME_ONLY 0x2u  // the base name is the archive's file name, without its folder
 
 // Size of the chunks data moves in, and of the inflate output buffer.
 #define ARC_CHUNK_SIZE        0x40000
@@ -149,7 +159,8 @@ public:
     // S_OK, or the failure extracting it would give (each one reported).
     HRESULT VerifyEntry(int index);
 
-    // Writing: adding, deleting, comments.
+    // Writing: adding, deleting, comments. With an archive folder F a file
+    // goes in as F\name, a folder whole below F (F\name\...).
     HRESULT AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32_t level, uint32_t flags,
                               const VOCHAR *folder);
     HRESULT GetSizeAddEntry(const VOCHAR *path, uint64_t *size, uint32_t flags);
@@ -162,6 +173,19 @@ public:
     // skips, as it skips the archive being written; four at most (false
     // when there is no room). They last as long as the object.
     bool ExcludeFromAdd(const VOCHAR *path);
+    // For reproducible archives: with a time set, folder entries carry it in
+    // place of the moment of the add, and file times after it are cut to it.
+    // 0 (the default) keeps the clock and the files' own times.
+    void SetLatestTime(VOFILETIME time) { m_latestTime = time; }
+    // A test of the caller's that leaves files and folders out of every add
+    // and estimate (null: none): true for a full path to skip. A folder
+    // left out is left out with everything below it.
+    typedef bool (*AddFilter)(void *context, const VOCHAR *path);
+    void SetAddFilter(AddFilter filter, void *context)
+    {
+        m_addFilter = filter;
+        m_addFilterContext = context;
+    }
     // Sets (or with null, clears) the supplier of prepared deflated data.
     void SetCompressedSupplier(IArcCompressedSupplier *supplier) { m_supplier = supplier; }
     void AddVolumeComment(const VOCHAR *text);
@@ -269,6 +293,16 @@ protected:
     HRESULT AddDirectory(const VOCHAR *path, size_t baseLength);
     HRESULT AddDirectoryTree(const VOCHAR *path, size_t baseLength);
     bool IsExcludedFromAdd(const VOCHAR *path) const;
+    bool RefuseAddName(const VOCHAR *name, const VOCHAR *path, const char *operation);
+    struct NameLess {
+        bool operator()(const std::basic_string<VOCHAR> &a, const std::basic_string<VOCHAR> &b) const
+        {
+            return VoStrCmpI(a.c_str(), b.c_str()) < 0;
+        }
+    };
+    std::set<std::basic_string<VOCHAR>, NameLess> m_addedNames;  // under ARC_ADD_WINDOWSNAMES
+    uint32_t m_refusedNames = 0;
+    VOCHAR m_treeFolder[ARC_TEXT_UNITS] = {0};  // the archive folder of the folder being added
     VOCHAR m_addExclusions[4][ARC_TEXT_UNITS] = {};
     HRESULT AddWildcard(const VOCHAR *path, size_t baseLength);
     HRESULT AskReplaceEntry(const VOCHAR *name, bool *keepOld);
@@ -310,6 +344,9 @@ protected:
     uint64_t m_outputPosition;
     CVoArchiveProgress *m_progress;
     IArcCompressedSupplier *m_supplier = nullptr;
+    VOFILETIME m_latestTime = 0;
+    AddFilter m_addFilter = nullptr;
+    void *m_addFilterContext = nullptr;
     uint32_t m_mode;
     uint32_t m_addMethod;
     uint32_t m_addLevel;

@@ -5,6 +5,7 @@
 #include "archive/archive.h"
 #include "archive/deflate_stream.h"
 #include "archive/entry_item.h"
+#include "archive/names.h"
 #include "files/files.h"
 
 // What an add takes, summed while the source is walked: bytes of files and
@@ -19,13 +20,16 @@ struct ArcAddTally {
 namespace {
 
 // The archive name of a file-system path: the path without its base part,
-// with "\" as separator.
-void MakeEntryName(const VOCHAR *path, size_t baseLength, VOCHAR *name)
+// with "\" as separator, below the archive folder prefix when one is given.
+void MakeEntryName(const VOCHAR *path, size_t baseLength, VOCHAR *name, const VOCHAR *prefix = nullptr)
 {
     size_t length = VoStrLen(path);
     const VOCHAR *relative = baseLength <= length ? path + baseLength : path + length;
     size_t n = 0;
-    for (; relative[n] && n < ARC_MAX_NAME; ++n) name[n] = relative[n] == VO_PATH_SEPARATOR ? (VOCHAR)'\\' : relative[n];
+    for (; prefix && prefix[n] && n < ARC_MAX_NAME; ++n) name[n] = prefix[n];
+    if (n > 0 && n < ARC_MAX_NAME) name[n++] = '\\';
+    for (size_t i = 0; relative[i] && n < ARC_MAX_NAME; ++i, ++n)
+        name[n] = relative[i] == VO_PATH_SEPARATOR ? (VOCHAR)'\\' : relative[i];
     name[n] = 0;
 }
 
@@ -102,6 +106,21 @@ HRESULT CArchive2::AskReplaceEntry(const VOCHAR *name, bool *keepOld)
     return answer < 0 ? answer : S_OK;
 }
 
+// Under ARC_ADD_WINDOWSNAMES: true (after reporting it) when the entry name
+// is one Windows cannot hold, or one added before but for letter case.
+bool CArchive2::RefuseAddName(const VOCHAR *name, const VOCHAR *path, const char *operation)
+{
+    if (!(m_addFlags & ARC_ADD_WINDOWSNAMES)) return false;
+    uint32_t diagnostic = 0;
+    bool posixName = VO_PATH_SEPARATOR != '\\' && ArcFileNameProblem(VoGetFileNamePtrW(path));
+    if (ArcWindowsNameProblem(name) || posixName) diagnostic = ARC_ERR_BADNAME;
+    else if (!m_addedNames.insert(name).second) diagnostic = ARC_ERR_DUPLICATE;
+    if (!diagnostic) return false;
+    ++m_refusedNames;
+    ReportError(diagnostic, operation, path);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Files
 
@@ -118,9 +137,9 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
         }
         MakeEntryName(relative, 0, item.name);
     } else {
-        MakeEntryName(path, baseLength, item.name);
+        MakeEntryName(path, baseLength, item.name, m_treeFolder);
     }
-    if (!item.name[0]) return S_OK;
+    if (!item.name[0] || RefuseAddName(item.name, path, operation)) return S_OK;
     bool keepOld = false;
     HRESULT hr = AskReplaceEntry(item.name, &keepOld);
     if (FAILED(hr)) return hr;
@@ -143,6 +162,7 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
         ReportError(ARC_ERR_FILETIME, operation, path);
         return VO_E_BADDATA;
     }
+    if (m_latestTime && item.header.fileTime > m_latestTime) item.header.fileTime = m_latestTime;
     hr = WriteEntryHeader(&item, operation);
     if (SUCCEEDED(hr)) {
         if (m_addMethod == ARC_METHOD_STORE) hr = NoCompressFile(file, &item);
@@ -323,6 +343,7 @@ bool CArchive2::IsExcludedFromAdd(const VOCHAR *path) const
         return VoPathNamesEqual(full, excluded);
     };
     if (m_mode == ARC_OPEN_READ) return false;
+    if (m_addFilter && m_addFilter(m_addFilterContext, path)) return true;
     if (names(m_archivePath) || names(m_outputPath)) return true;
     for (const VOCHAR *excluded : m_addExclusions)
         if (names(excluded)) return true;
@@ -334,13 +355,14 @@ HRESULT CArchive2::AddDirectory(const VOCHAR *path, size_t baseLength)
     const char *operation = "AddDirectory";
     ArcEntryItem item;
     memset(&item, 0, sizeof item);
-    MakeEntryName(path, baseLength, item.name);
+    MakeEntryName(path, baseLength, item.name, m_treeFolder);
     size_t n = VoStrLen(item.name);
     if (n == 0 || n >= ARC_MAX_NAME) {
         ReportError(ARC_ERR_INVALIDARG, operation, path);
         return S_FALSE;
     }
     if (item.name[n - 1] != '\\') item.name[n++] = '\\', item.name[n] = 0;
+    if (RefuseAddName(item.name, path, operation)) return S_OK;
     bool keepOld = false;
     HRESULT hr = AskReplaceEntry(item.name, &keepOld);
     if (FAILED(hr) || keepOld) return hr;
@@ -348,7 +370,7 @@ HRESULT CArchive2::AddDirectory(const VOCHAR *path, size_t baseLength)
     item.header.level = m_addLevel;
     uint32_t attributes = VoPathGetAttributes(path);
     item.header.attributes = (attributes == VO_INVALID_ATTRIBUTES ? 0 : attributes & ~VO_ATTR_REPARSE) | ARC_ATTR_FOLDER;
-    item.header.fileTime = VoGetSystemTimeAsFileTime();
+    item.header.fileTime = m_latestTime ? m_latestTime : VoGetSystemTimeAsFileTime();
     hr = WriteEntryHeader(&item, operation);
     if (FAILED(hr)) return hr;
     return InsertEntryItem(&item);
@@ -358,8 +380,9 @@ HRESULT CArchive2::AddDirectory(const VOCHAR *path, size_t baseLength)
 // plain files are added.
 HRESULT CArchive2::AddDirectoryTree(const VOCHAR *path, size_t baseLength)
 {
+    uint32_t refused = m_refusedNames;
     HRESULT hr = AddDirectory(path, baseLength);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr) || m_refusedNames != refused) return hr;
     tVOFINDDATA data;
     HVOFIND find = VoFindFirst(path, &data);
     for (bool more = find != nullptr; more && SUCCEEDED(hr); more = VoFindNext(find, &data)) {
@@ -447,9 +470,12 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
     base[0] = 0;
     VoGetPathNameFromFilePath(path, base, ARC_TEXT_UNITS);
     size_t baseLength = VoStrLen(base);
-    if (IsFolder(attributes) && !(folder && *folder)) result = AddDirectoryTree(path, baseLength);
+    // A folder with an archive folder goes in whole below it.
+    VoStrCopyN(m_treeFolder, IsFolder(attributes) && folder ? folder : VOTEXT(""), ARC_TEXT_UNITS);
+    if (IsFolder(attributes)) result = AddDirectoryTree(path, baseLength);
     else if (IsPlainFile(attributes)) result = AddFile(path, baseLength, folder);
     else if (!(folder && *folder)) result = AddWildcard(path, baseLength);
+    m_treeFolder[0] = 0;
     if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
     return result;
 }

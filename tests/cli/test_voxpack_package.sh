@@ -84,6 +84,24 @@ check "a 32-bit stub for x64" expect_code 2 "$voxpack" package "$work/src" -o "$
 check "a 32-bit stub for x64 named" says "stub32.exe: not a Windows program for --arch x64"
 check "unknown arch" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --arch arm64 --stub "$work/stub.exe"
 
+# SOURCE_DATE_EPOCH: two packages of copies of one folder, made at other
+# times from other folders with other -j, are the same bytes, and hold no
+# path of this machine.
+mkdir -p "$work/r1" "$work/r2" && cp -a "$work/src" "$work/r1/src" && cp -a "$work/src" "$work/r2/src"
+export SOURCE_DATE_EPOCH=1700000000
+check "reproducible package" expect_code 0 "$voxpack" package "$work/r1/src" -o "$work/r1/s.exe" --stub "$work/stub.exe" -j 1
+sleep 1
+(cd "$work/r2" && "$voxpack" package src -o s.exe --stub "$work/stub.exe" -j 2)
+unset SOURCE_DATE_EPOCH
+check "the same bytes" cmp "$work/r1/s.exe" "$work/r2/s.exe"
+check "no path of the build machine" eval '! strings -el "$work/r1/s.exe" | grep -q "$work"'
+
+: >"$work/src/docs/aux.txt"
+check "a name Windows cannot hold, exit 1" expect_code 1 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe"
+check "it is named" says "docs/aux.txt: refused: a device name"
+check "nothing written" test ! -e "$work/c.exe"
+rm "$work/src/docs/aux.txt"
+
 printf 'x' >"$work/src/voxctrl.ach"
 check "reserved name" expect_code 1 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe"
 check "nothing half-written" test -z "$(ls "$work" | grep '^c\.exe')"

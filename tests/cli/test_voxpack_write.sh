@@ -142,6 +142,61 @@ for j in 1 2; do
   check "create --folder -j $j" expect_code 0 "$voxpack" create "$work/jf$j.ach" "$work/src/pkg/sub/*.txt" --folder inst -j $j
 done
 check "--folder: -j 2 writes the bytes of -j 1" cmp -s "$work/jf1.ach" "$work/jf2.ach"
+# Names Windows cannot hold are refused, one line each; the rest goes in.
+mkdir -p "$work/names/dev.d"
+for name in CON.txt 'col:on.txt' 'star*.txt' 'trail. ' 'back\slash' case.txt Case.txt ok.txt dev.d/nul; do
+  : >"$work/names/$name"
+done
+mkdir "$work/names/dot." && : >"$work/names/dot./inside.txt"
+check "create with bad names, exit 1" expect_code 1 "$voxpack" create "$work/names.ach" "$work/names"
+for name in CON.txt 'col:on.txt' 'star*.txt' 'trail. ' 'back\slash' case.txt dev.d/nul dot.; do
+  check "refused: $name" grep -qF "names/$name: refused: " "$work/err"
+done
+check "one line each" test "$(wc -l <"$work/err")" = 8
+check "the rest went in" test "$("$voxpack" list --json "$work/names.ach" | python3 -c '
+import json,sys; print(" ".join(sorted(e["name"] for e in json.load(sys.stdin)["entries"])))')" = 'names\ names\Case.txt names\dev.d\ names\ok.txt'
+for folder in 'C:\abs' '../up' 'a/CON'; do
+  check "--folder $folder refused, exit 2" expect_code 2 "$voxpack" create "$work/f.ach" "$work/note.txt" --folder "$folder"
+done
+
+# Choosing inputs: patterns in any part, '?', letter case ignored, '\' as
+# '/', excludes, list files and standard input, --folder with a folder.
+mkdir -p "$work/in/app/sub/deep" "$work/in/app/.git" "$work/in/app/Other"
+for f in app/a.txt app/B.TXT app/sub/c.txt app/sub/deep/d.txt app/.git/config app/.hidden app/Other/o.txt; do
+  echo "$f" >"$work/in/$f"
+done
+printf 'app/a.txt\napp/sub\n' >"$work/in/list.txt"
+names_of() { "$voxpack" list --json "$1" | python3 -c 'import json,sys; print(" ".join(e["name"] for e in json.load(sys.stdin)["entries"]))'; }
+while IFS='|' read -r what want args; do
+  (cd "$work/in" && eval "\"\$voxpack\" create '$work/in.ach' --force $args" >/dev/null 2>&1)
+  check "inputs: $what" test "$(names_of "$work/in.ach")" = "$want"
+done <<'TABLE'
+files of a folder, any case|B.TXT a.txt|'app/*.txt'
+a pattern in a folder part|Other\o.txt sub\c.txt|'app/*/*.txt'
+backslashes and ?|Other\o.txt sub\c.txt|'app\*\?.txt'
+-x and --exclude-vcs|app\ app\B.TXT app\Other\ app\Other\o.txt app\a.txt app\sub\ app\sub\c.txt|app --exclude-vcs -x '.*' -x 'sub/deep'
+--folder with a folder|x\app\ x\app\B.TXT|app --folder x -x a.txt -x '.*' -x sub -x Other
+-r with --folder|p\a.txt p\sub\ p\sub\c.txt|'app/a*' 'app/s*' -r --folder p -x deep
+a list file|a.txt sub\ sub\c.txt|@list.txt -x deep
+standard input|a.txt|- <<<app/a.txt
+TABLE
+check "an unmatched pattern, exit 1" expect_code 1 "$voxpack" create "$work/in2.ach" "$work/in/app/*.xyz" "$work/in/app/*.txt"
+check "it is named" grep -q 'app/\*.xyz: nothing matches' "$work/err"
+check "nothing matched: exit 1" expect_code 1 "$voxpack" create "$work/in3.ach" "$work/in/app/*.xyz"
+check "nothing matched: no archive" test ! -e "$work/in3.ach"
+
+# SOURCE_DATE_EPOCH: the same bytes from a copy of the tree elsewhere, run
+# from another folder with another -j; times after the epoch are cut to it.
+mkdir -p "$work/elsewhere" && cp -a "$work/src" "$work/elsewhere/src"
+touch "$work/src/pkg/zero.txt" "$work/elsewhere/src/pkg/zero.txt"
+export SOURCE_DATE_EPOCH=1700000000
+check "reproducible create" expect_code 0 "$voxpack" create "$work/r1.ach" "$work/src/pkg" -j 1
+(cd "$work/elsewhere" && "$voxpack" create r2.ach src/pkg -j 3)
+check "the same bytes" cmp -s "$work/r1.ach" "$work/elsewhere/r2.ach"
+check "times cut to the epoch" test "$("$voxpack" list --json "$work/r1.ach" | python3 -c '
+import json,sys; print(max(e["filetime"] for e in json.load(sys.stdin)["entries"]))')" = $(((1700000000 + 11644473600) * 10000000))
+check "a bad epoch is refused" expect_code 2 env SOURCE_DATE_EPOCH=yesterday "$voxpack" create "$work/r3.ach" "$work/src/pkg"
+unset SOURCE_DATE_EPOCH
 check "-j 0 is refused" expect_code 2 "$voxpack" create "$work/j0.ach" "$work/src/pkg" -j 0
 check "-j 0: the message names -j" grep -q -- "-j takes" "$work/err"
 

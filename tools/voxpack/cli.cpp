@@ -1,6 +1,8 @@
 // voxpack's command-line plumbing.
 #include "cli.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "fileio.h"
@@ -43,6 +45,14 @@ std::string CommandLine::Value(const char *name, const std::string &fallback) co
     for (const auto &o : options)
         if (o.first == name) value = o.second;
     return value;
+}
+
+std::vector<std::string> CommandLine::Values(const char *name) const
+{
+    std::vector<std::string> values;
+    for (const auto &o : options)
+        if (o.first == name) values.push_back(o.second);
+    return values;
 }
 
 static bool Contains(const std::vector<std::string> &list, const std::string &item)
@@ -150,5 +160,24 @@ bool ReadLevel(const CommandLine &line, uint32_t *level)
         return false;
     }
     *level = (uint32_t)(text[0] - '0');
+    return true;
+}
+
+bool ReadSourceDateEpoch(uint64_t *fileTime)
+{
+    *fileTime = 0;
+    const char *text = getenv("SOURCE_DATE_EPOCH");
+    if (!text || !*text) return true;
+    // Up to the last second of the year 9999, as file times go.
+    const unsigned long long kLatest = 253402300799ull;
+    char *end = nullptr;
+    errno = 0;
+    unsigned long long seconds = strtoull(text, &end, 10);
+    if (*text < '0' || *text > '9' || *end || errno || seconds > kLatest) {
+        PrintError(std::string("SOURCE_DATE_EPOCH takes seconds since 1970 (as date +%s prints), not '") + text + "'");
+        return false;
+    }
+    // File times count 100 ns units from 1601.
+    *fileTime = (seconds + 11644473600ull) * 10000000ull;
     return true;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "archive/names.h"
 #include "log/errors.h"
 
 const char *DescribeDiagnostic(uint32_t diagnostic)
@@ -27,6 +28,8 @@ const char *DescribeDiagnostic(uint32_t diagnostic)
     case ARC_ERR_CRC: return "CRC mismatch: the data is damaged";
     case ARC_ERR_NOTOPEN: return "no archive is open";
     case ARC_ERR_EXISTS: return "exists, and is no volume of this archive (use --force to replace it)";
+    case ARC_ERR_BADNAME: return "refused: a name Windows cannot hold";
+    case ARC_ERR_DUPLICATE: return "refused: the archive has this name already, but for letter case (Windows holds one)";
     }
     return "failed";
 }
@@ -76,6 +79,14 @@ void CConsoleProgress::SetPlan(uint64_t bytes, uint64_t entries)
     m_planEntries = entries;
 }
 
+// Why Windows cannot hold the file (or folder) at path, in words.
+static std::string NameProblem(const std::string &path)
+{
+    size_t slash = path.find_last_of(VO_PATH_SEPARATOR == '/' ? "/" : "\\/");
+    const char *problem = ArcFileNameProblem(ToText(path.substr(slash == std::string::npos ? 0 : slash + 1)).c_str());
+    return problem ? problem : "a name Windows cannot hold";
+}
+
 // The engine's text is "Operation" or "Operation|detail"; the detail (a
 // path, an entry name or a volume number) is what the user needs to see.
 int CConsoleProgress::OnError(uint32_t diagnostic)
@@ -89,6 +100,7 @@ int CConsoleProgress::OnError(uint32_t diagnostic)
     // A failure the engine meets again on its way out (a full disk, when the
     // directory is written too) is told once.
     std::string line = where + ": " + DescribeDiagnostic(diagnostic);
+    if (diagnostic == ARC_ERR_BADNAME) line = where + ": refused: " + NameProblem(detail);
     ++m_failures;
     if (line == m_lastError) return 0;
     m_lastError = line;

@@ -24,15 +24,26 @@ struct Command {
 const std::vector<Command> &Commands()
 {
     static const std::vector<Command> commands = {
-        {"create", CommandCreate, {"-m", "-l", "-j", "--folder", "-c"}, {"-r", "--clear-readonly", "--force", "-v"},
+        {"create", CommandCreate, {"-m", "-l", "-j", "--folder", "-c", "-x"},
+         {"-r", "--clear-readonly", "--force", "-v", "--exclude-vcs"},
          "make a new archive from files, folders and patterns",
          "usage: voxpack create ARCHIVE [-m store|deflate] [-l 0-9] [-j N] [-r] [--folder NAME]\n"
-         "                      [--clear-readonly] [-c COMMENT] [--force] PATH...\n"
+         "                      [-x PATTERN]... [--exclude-vcs] [--clear-readonly] [-c COMMENT]\n"
+         "                      [--force] PATH...\n"
          "\n"
          "Makes ARCHIVE from each PATH: a file, a folder (stored with its own name\n"
-         "and everything below it), or a pattern such as src/*.txt (matching files of\n"
-         "that folder). The archive is written under ARCHIVE.part and takes its name\n"
-         "only when complete; a PATH that fails is reported and the others still go in.\n"
+         "and everything below it), or a pattern such as src/*.txt or 'src/*/?.txt'\n"
+         "('*' any run of characters, '?' one, in any part; letter case is ignored,\n"
+         "and '\\' separates as '/' does). Matching files go in by name, under the\n"
+         "folders between the pattern's fixed start and them. @LISTFILE stands for\n"
+         "the paths in LISTFILE, '-' for those on standard input (one a line).\n"
+         "The archive is written under ARCHIVE.part and takes its name only when\n"
+         "complete; a PATH that fails or a pattern that matches nothing is reported\n"
+         "(exit 1) and the others still go in; when nothing went in, nothing is\n"
+         "written. Names Windows cannot hold (CON, a:b, 'x.', two names that differ\n"
+         "only in letter case, ...) are refused, one line each.\n"
+         "With SOURCE_DATE_EPOCH set, folders carry that time and later file times\n"
+         "are cut to it, so that the same files make the same archive anywhere.\n"
          "\n"
          "  -m store|deflate   compression (default deflate)\n"
          "  -l 0-9             deflate level (default 6)\n"
@@ -41,11 +52,17 @@ const std::vector<Command> &Commands()
          "                     to be written is held to 64 MiB (72 MiB with the file\n"
          "                     being written), plus under 1 MiB per thread\n"
          "  -r                 a pattern also takes matching folders, whole\n"
-         "  --folder NAME      put files under this folder of the archive\n"
+         "  --folder NAME      put files and folders under this folder of the archive\n"
+         "  -x PATTERN         leave out files and folders matching PATTERN (repeatable):\n"
+         "                     without a '/' it is matched against each name ('*.bak',\n"
+         "                     '.*' for hidden files), with one against the path's end\n"
+         "                     ('docs/*.tmp')\n"
+         "  --exclude-vcs      leave out .git, .svn, .hg, .bzr, CVS and their files\n"
          "  --clear-readonly   store files without their read-only attribute\n"
          "  -c COMMENT         the archive's comment\n"
          "  --force            replace an existing ARCHIVE\n"},
-        {"add", CommandAdd, {"-m", "-l", "-j", "--folder", "-c"}, {"-r", "--clear-readonly", "--replace", "-v"},
+        {"add", CommandAdd, {"-m", "-l", "-j", "--folder", "-c", "-x"},
+         {"-r", "--clear-readonly", "--replace", "-v", "--exclude-vcs"},
          "add files, folders and patterns to an archive",
          "usage: voxpack add ARCHIVE [create's options] [--replace] PATH...\n"
          "\n"
@@ -92,8 +109,8 @@ const std::vector<Command> &Commands()
         {"package", CommandPackage,
          {"-o", "--ini", "--name", "--title", "--default-target", "--setup-app", "--setup-params", "--lcid",
           "--extract-to-temp", "--show-overwrite", "--banner", "--title-font", "--title-color", "-l", "-j", "--stub",
-          "--arch"},
-         {"--force", "-v"},
+          "--arch", "-x"},
+         {"--force", "-v", "--exclude-vcs"},
          "build an installer package: a folder, its settings and the stub",
          "usage: voxpack package SOURCE_DIR -o OUTPUT.exe [options]\n"
          "\n"
@@ -119,6 +136,9 @@ const std::vector<Command> &Commands()
          "  --banner IMAGE.png      banner of the wizard (default: the built-in one)\n"
          "  --title-font FACE       font of the headings (default MS Sans Serif)\n"
          "  --title-color R,G,B     colour of the headings (default 0,0,0)\n"
+         "  -x PATTERN              leave out matching files and folders of SOURCE_DIR\n"
+         "                          (repeatable; as for 'voxpack create')\n"
+         "  --exclude-vcs           leave out .git, .svn, .hg, .bzr, CVS and their files\n"
          "  -l 0-9                  deflate level (default 6)\n"
          "  -j N                    deflate on N threads (default: the number of cores;\n"
          "                          memory as for 'voxpack create')\n"
@@ -126,7 +146,10 @@ const std::vector<Command> &Commands()
          "                          Windows, x64 only on 64-bit Windows\n"
          "  --stub PATH             the stub to use (default: $VOXKIT_STUB, then\n"
          "                          voxstub.exe beside voxpack, then ../share/voxkit;\n"
-         "                          for x64 $VOXKIT_STUB64 and voxstub64.exe)\n"},
+         "                          for x64 $VOXKIT_STUB64 and voxstub64.exe)\n"
+         "\n"
+         "With SOURCE_DATE_EPOCH set, the package is the same byte for byte for the\n"
+         "same inputs, wherever and whenever it is built.\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
          "usage: voxpack list ARCHIVE [--json]\n"
          "\n"

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "console_progress.h"
 #include "files/files.h"
+#include "inputs.h"
 #include "package_settings.h"
 #include "parallel_deflate.h"
 #include "png/png.h"
@@ -25,6 +26,8 @@ struct PackageJob {
     VoText work;       // a folder beside the output for intermediate files
     uint32_t level = 6;
     unsigned threads = 1;
+    uint64_t latestTime = 0;  // SOURCE_DATE_EPOCH
+    CExcludes excludes;       // -x, --exclude-vcs: for the payload
     PackageSettings settings;
 };
 
@@ -217,9 +220,9 @@ bool WriteFileBytes(const VoText &path, const std::string &bytes)
 
 // Adds paths to a new archive at target; reports failures through progress.
 bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, const PackageJob &job,
-                  CConsoleProgress &progress)
+                  CConsoleProgress &progress, const CExcludes *excludes = nullptr)
 {
-    const uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_RECURSE;
+    const uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_RECURSE | ARC_ADD_WINDOWSNAMES;
     CArchive2 archive;
     HRESULT hr = archive.Open(target.c_str(), ARC_OPEN_CREATE, nullptr);
     if (FAILED(hr)) {
@@ -228,6 +231,8 @@ bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, const 
     }
     // The outputs of this run stay out: a source folder may hold them.
     for (const VoText &own : {job.work, job.output, job.output + VOTEXT(".part")}) archive.ExcludeFromAdd(own.c_str());
+    archive.SetLatestTime(job.latestTime);
+    if (excludes) excludes->Attach(archive);
     CParallelDeflate parallel(archive, job.threads, ARC_METHOD_DEFLATE);
     for (const VoText &path : paths) parallel.Plan(path, flags, job.level);
     parallel.Start();
@@ -282,13 +287,15 @@ bool BuildPayload(PackageJob &job, CConsoleProgress &progress, uint64_t *bytes)
     if (find) VoFindClose(find);
     *bytes = 0;
     CArchive2 sizing;
+    job.excludes.Attach(sizing);
     for (const VoText &path : paths) {
         uint64_t size = 0;
         if (sizing.GetSizeAddEntry(path.c_str(), &size, ARC_ADD_RECURSE) == S_OK) *bytes += size;
     }
     progress.SetPlan(*bytes, 0);
     paths.push_back(Join(job.work, kControlArchive));
-    return BuildArchive(Join(job.work, "payload.ach"), paths, job, progress);
+    job.excludes.Keep(paths.back());
+    return BuildArchive(Join(job.work, "payload.ach"), paths, job, progress, &job.excludes);
 }
 
 // The stub and the payload joined under OUTPUT.part, renamed when complete.
@@ -299,7 +306,9 @@ bool JoinWithStub(PackageJob &job, CConsoleProgress &progress)
     HRESULT hr = payload.Open(Join(job.work, "payload.ach").c_str(), ARC_OPEN_SEA, nullptr);
     if (SUCCEEDED(hr)) {
         payload.SetProgress(&progress);
-        hr = payload.CreateSEA(partial.c_str(), job.stub.c_str(), ARC_QUIET);
+        // The base name is payload.ach alone: no folder of this machine goes
+        // into the package.
+        hr = payload.CreateSEA(partial.c_str(), job.stub.c_str(), ARC_SEA_NAME_ONLY);
         HRESULT closed = payload.Close();
         if (SUCCEEDED(hr)) hr = closed;
     }
@@ -335,12 +344,14 @@ bool PrepareJob(const CommandLine &line, PackageJob &job)
         PrintError(line.positional[0] + ": not a folder");
         return false;
     }
+    job.excludes.Read(line);
     job.output = FullPath(line.Value("-o"));
     if (VoPathGetAttributes(job.output.c_str()) != VO_INVALID_ATTRIBUTES && !line.Has("--force")) {
         PrintError(line.Value("-o") + ": exists (use --force to replace it)");
         return false;
     }
-    return ReadLevel(line, &job.level) && ReadThreads(line, &job.threads) && FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
+    return ReadLevel(line, &job.level) && ReadThreads(line, &job.threads) && ReadSourceDateEpoch(&job.latestTime) &&
+           FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
 }
 
 }  // namespace

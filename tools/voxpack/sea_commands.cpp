@@ -97,7 +97,7 @@ int CommandSea(const CommandLine &line)
     CConsoleProgress progress(line.positional[0], IsTerminal(), line.Has("-v"));
     int code = RunOnArchive(line.positional[0], ARC_OPEN_SEA, progress, [](CArchive2 &a, void *c) {
         SeaContext *sea = (SeaContext *)c;
-        return a.CreateSEA(sea->output.c_str(), sea->stub.c_str(), 0);
+        return a.CreateSEA(sea->output.c_str(), sea->stub.c_str(), ARC_SEA_NAME_ONLY);
     }, &context);
     if (code == VOXPACK_OK && VoPathRename(context.output.c_str(), output.c_str())) return code;
     VoPathDeleteFile(context.output.c_str());
