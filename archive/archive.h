@@ -43,6 +43,13 @@
 // (ARC_ERR_BADNAME, ARC_ERR_DUPLICATE, with the path), left out (a folder
 // with everything below it), and the add goes on.
 #define ARC_ADD_WINDOWSNAMES  0x10u
+// A file whose deflated form is no smaller than the file itself is stored
+// instead (method ARC_METHOD_STORE, the level as given).
+#define ARC_ADD_STOREGROWN    0x20u
+// Appending: an entry of the same name that the file matches (a folder
+// entry for a folder; the same size and time for a file) is kept as it is,
+// without a question. With ARC_ADD_REPLACE the others are replaced.
+#define ARC_ADD_SKIPSAME      0x40u
 
 // Delete, split and merge flags.
 #define ARC_QUIET     0x1u  // no Begin with totals
@@ -305,10 +312,12 @@ protected:
     VOCHAR m_treeFolder[ARC_TEXT_UNITS] = {0};  // the archive folder of the folder being added
     VOCHAR m_addExclusions[4][ARC_TEXT_UNITS] = {};
     HRESULT AddWildcard(const VOCHAR *path, size_t baseLength);
-    HRESULT AskReplaceEntry(const VOCHAR *name, bool *keepOld);
+    HRESULT AskReplaceEntry(const VOCHAR *name, const VOCHAR *path, bool *keepOld);
+    bool IsSameAsEntry(const VOCHAR *path, const ArcDirectoryRecord &record) const;
     HRESULT NoCompressFile(HVOFILE file, struct ArcEntryItem *item);
     HRESULT CompressZipFile(HVOFILE file, struct ArcEntryItem *item);
     HRESULT CopyCompressedFile(struct ArcEntryItem *item);
+    HRESULT StoreInstead(HVOFILE file, struct ArcEntryItem *item, const char *operation);
     HRESULT WriteOutput(const void *bytes, uint32_t size, const char *operation);
     HRESULT WriteEntryHeader(struct ArcEntryItem *item, const char *operation);
     HRESULT InsertEntryItem(const struct ArcEntryItem *item);

@@ -93,14 +93,34 @@ HRESULT CArchive2::InsertEntryItem(const ArcEntryItem *item)
     return S_OK;
 }
 
+// True when the file or folder at path is what the entry holds: a folder
+// for a folder entry, else a file of the entry's size and time.
+bool CArchive2::IsSameAsEntry(const VOCHAR *path, const ArcDirectoryRecord &record) const
+{
+    if (record.attributes & ARC_ATTR_FOLDER) return IsFolder(VoPathGetAttributes(path));
+    HVOFILE file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ | VO_SHARE_WRITE, VO_OPEN_EXISTING);
+    if (!file) return false;
+    VOFILETIME time = 0;
+    int64_t size = VoFileGetSize(file);
+    bool timed = VoFileGetTimes(file, nullptr, nullptr, &time);
+    VoFileClose(file);
+    if (m_latestTime && time > m_latestTime) time = m_latestTime;
+    return timed && size >= 0 && (uint64_t)size == record.uncompressedSize && time == record.fileTime;
+}
+
 // In append mode an entry of the same name already in the archive is
-// asked about; *keepOld tells that the user chose to keep it.
-HRESULT CArchive2::AskReplaceEntry(const VOCHAR *name, bool *keepOld)
+// asked about; *keepOld tells that the user chose to keep it (or, under
+// ARC_ADD_SKIPSAME, that the file is the same as the entry).
+HRESULT CArchive2::AskReplaceEntry(const VOCHAR *name, const VOCHAR *path, bool *keepOld)
 {
     *keepOld = false;
-    if (m_mode != ARC_OPEN_APPEND || (m_addFlags & ARC_ADD_REPLACE) || !m_progress) return S_OK;
+    bool skipSame = (m_addFlags & ARC_ADD_SKIPSAME) != 0;
+    bool ask = !(m_addFlags & ARC_ADD_REPLACE) && m_progress;
+    if (m_mode != ARC_OPEN_APPEND || (!skipSame && !ask)) return S_OK;
     ArcDirectoryEntry existing;
     if (FindEntryByName(name, &existing) != S_OK) return S_OK;
+    *keepOld = skipSame && IsSameAsEntry(path, existing.record);
+    if (*keepOld || !ask) return S_OK;
     HRESULT answer = AskOverwrite(name);
     if (answer == 1) *keepOld = true;
     return answer < 0 ? answer : S_OK;
@@ -141,7 +161,7 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
     }
     if (!item.name[0] || RefuseAddName(item.name, path, operation)) return S_OK;
     bool keepOld = false;
-    HRESULT hr = AskReplaceEntry(item.name, &keepOld);
+    HRESULT hr = AskReplaceEntry(item.name, path, &keepOld);
     if (FAILED(hr)) return hr;
     if (keepOld) return S_OK;
 
@@ -170,23 +190,51 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
         else if (m_supplier && m_supplier->BeginFile(path, m_addLevel, item.header.uncompressedSize) == S_OK)
             hr = CopyCompressedFile(&item);
         else hr = CompressZipFile(file, &item);
+        if (SUCCEEDED(hr) && (m_addFlags & ARC_ADD_STOREGROWN) && m_addMethod == ARC_METHOD_DEFLATE &&
+            item.header.uncompressedSize > 0 && item.header.compressedSize >= item.header.uncompressedSize)
+            hr = StoreInstead(file, &item, operation);
     }
     VoFileClose(file);
     if (FAILED(hr)) return hr;
 
-    // The sizes and CRCs describe the bytes actually stored.
-    uint8_t patch[16];
-    ArcPut32(patch, item.header.dataCrc);
-    ArcPut32(patch + 4, item.header.contentCrc);
-    ArcPut64(patch + 8, item.header.compressedSize);
+    // The header describes the bytes actually stored: sizes, CRCs, method.
+    uint8_t patch[ARC_LOCAL_HEADER_SIZE];
+    ArcEncodeLocalHeader(&item.header, patch);
     int64_t end = (int64_t)(m_startOffset + m_outputPosition);
-    if (!VoFileSeek(m_outputFile, (int64_t)(m_startOffset + item.headerOffset + 28)) ||
+    if (!VoFileSeek(m_outputFile, (int64_t)(m_startOffset + item.headerOffset)) ||
         !VoFileWrite(m_outputFile, patch, sizeof patch) || !VoFileSeek(m_outputFile, end)) {
         ReportError(ARC_ERR_WRITE, operation, path);
         return VO_E_WRITE;
     }
     HRESULT inserted = InsertEntryItem(&item);
     return FAILED(inserted) ? inserted : hr;
+}
+
+// Replaces the entry's deflated data, no smaller than the file, by the file
+// stored: written over it from the same place (the stored form is never
+// longer), and the output cut after it. The file's bytes were counted for
+// the progress once already, so this pass reports none.
+HRESULT CArchive2::StoreInstead(HVOFILE file, ArcEntryItem *item, const char *operation)
+{
+    m_outputPosition = item->headerOffset + ARC_LOCAL_HEADER_SIZE + 2 * (uint64_t)item->header.nameLength;
+    if (!VoFileSeek(file, 0)) {
+        ReportError(ARC_ERR_READ, operation, item->name);
+        return VO_E_READ;
+    }
+    if (!VoFileSeek(m_outputFile, (int64_t)(m_startOffset + m_outputPosition))) {
+        ReportError(ARC_ERR_WRITE, operation, item->name);
+        return VO_E_WRITE;
+    }
+    item->header.method = ARC_METHOD_STORE;
+    CVoArchiveProgress *progress = m_progress;
+    m_progress = nullptr;
+    HRESULT hr = NoCompressFile(file, item);
+    m_progress = progress;
+    if (SUCCEEDED(hr) && !VoFileTruncate(m_outputFile)) {
+        ReportError(ARC_ERR_WRITE, operation, item->name);
+        hr = VO_E_WRITE;
+    }
+    return hr;
 }
 
 // Reports a chunk and takes the pending answer; a cancel, or a negative
@@ -364,7 +412,7 @@ HRESULT CArchive2::AddDirectory(const VOCHAR *path, size_t baseLength)
     if (item.name[n - 1] != '\\') item.name[n++] = '\\', item.name[n] = 0;
     if (RefuseAddName(item.name, path, operation)) return S_OK;
     bool keepOld = false;
-    HRESULT hr = AskReplaceEntry(item.name, &keepOld);
+    HRESULT hr = AskReplaceEntry(item.name, path, &keepOld);
     if (FAILED(hr) || keepOld) return hr;
     item.header.method = m_addMethod;
     item.header.level = m_addLevel;

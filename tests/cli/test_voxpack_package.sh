@@ -38,7 +38,8 @@ mkdir -p "$work/src/docs"
 echo "hello" >"$work/src/readme.txt"
 echo "text" >"$work/src/docs/a.txt"
 printf 'MZ stand-in installer' >"$work/src/setup.exe"
-printf 'MZ stand-in stub for the tests' >"$work/stub.exe"
+fake_stub() { python3 "$(dirname "$0")/fake_stub.py" "$@"; }
+fake_stub "$work/stub.exe"
 
 # Defaults: the folder's name, setup.exe, a usable destination.
 check "plain package" expect_code 0 "$voxpack" package "$work/src" -o "$work/a.exe" --stub "$work/stub.exe"
@@ -68,15 +69,16 @@ check "bad flag value" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.
 echo "not a png" >"$work/banner.png"
 check "bad banner" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe" --banner "$work/banner.png"
 check "bad banner named" says "banner.png"
+check "a text as the stub" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/src/readme.txt"
+check "a text as the stub named" says "readme.txt: not a Windows program"
 check "missing stub" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/none.exe"
 check "existing output kept" expect_code 2 "$voxpack" package "$work/src" -o "$work/a.exe" --stub "$work/stub.exe"
 # The 64-bit stub: named by --arch x64, found through $VOXKIT_STUB64 or as
 # voxstub64.exe beside voxpack, and a stub of the other kind refused.
-pe_stub() { python3 -c 'import struct,sys; h=bytearray(128); h[:2]=b"MZ"; h[60:64]=struct.pack("<I",64); h[64:70]=b"PE\0\0"+struct.pack("<H",int(sys.argv[2],16)); open(sys.argv[1],"wb").write(h)' "$@"; }
-pe_stub "$work/stub32.exe" 14C
+fake_stub "$work/stub32.exe" 14C
 mkdir -p "$work/bin"
 cp "$voxpack" "$work/bin/voxpack"
-pe_stub "$work/bin/voxstub64.exe" 8664
+fake_stub "$work/bin/voxstub64.exe" 8664
 check "x64 stub beside voxpack" expect_code 0 env -u VOXKIT_STUB64 "$work/bin/voxpack" package "$work/src" -o "$work/x64.exe" --arch x64
 check "x64 package holds that stub" cmp -n 128 "$work/x64.exe" "$work/bin/voxstub64.exe"
 check "x64 stub from the environment" expect_code 0 env VOXKIT_STUB64="$work/bin/voxstub64.exe" "$voxpack" package "$work/src" -o "$work/x64.exe" --arch x64 --force

@@ -50,6 +50,8 @@ for method in store deflate; do
   check "tree round trip ($method)" same_tree "$work/src/pkg" "$work/x-$method/pkg"
   check "time kept ($method)" test "$(stat -c %Y "$work/x-$method/pkg/sub/text1.txt")" = "$(stat -c %Y "$work/src/pkg/sub/text1.txt")"
 done
+check "data that does not shrink is stored" test "$("$voxpack" list --json "$work/deflate.ach" | python3 -c '
+import json,sys; print([(e["method"], e["compressed"]) for e in json.load(sys.stdin)["entries"] if e["name"].endswith("random.bin")])')" = "[(0, 300000)]"
 check "deflate is smaller" test "$(stat -c %s "$work/deflate.ach")" -lt "$(stat -c %s "$work/store.ach")"
 check "create refuses an existing archive" expect_code 2 "$voxpack" create "$work/deflate.ach" "$work/src/pkg"
 check "patterns and an archive folder" expect_code 0 "$voxpack" create "$work/p.ach" "$work/src/pkg/sub/text1*" --folder docs
@@ -65,6 +67,15 @@ check "extract the note" expect_code 0 "$voxpack" extract --overwrite "$work/def
 check "the note is the new one" grep -q "version 2" "$work/x-note/note.txt"
 check "entry count after adds" test "$(entries "$work/deflate.ach")" = 38
 
+# Re-adding an unchanged tree is no failure; --update takes changed files.
+mkdir -p "$work/upd/t" && echo a >"$work/upd/t/a.txt" && echo b >"$work/upd/t/b.txt"
+"$voxpack" create "$work/upd.ach" "$work/upd/t" >/dev/null 2>&1
+check "re-adding an unchanged tree, exit 0" expect_code 0 "$voxpack" add "$work/upd.ach" "$work/upd/t"
+echo "b, changed" >"$work/upd/t/b.txt"
+check "a changed file is still asked about, exit 1" expect_code 1 "$voxpack" add "$work/upd.ach" "$work/upd/t"
+check "add --update" expect_code 0 "$voxpack" add --update "$work/upd.ach" "$work/upd/t"
+check "the changed file is the new one" eval '"$voxpack" extract "$work/upd.ach" -o "$work/upd/x" b.txt >/dev/null && grep -q changed "$work/upd/x/t/b.txt"'
+
 # delete first, middle, last.
 check "delete" expect_code 0 "$voxpack" delete "$work/deflate.ach" 'pkg\' 'text5.txt' note.txt
 check "entry count after delete" test "$(entries "$work/deflate.ach")" = 35
@@ -74,7 +85,7 @@ check "comment" expect_code 0 "$voxpack" comment "$work/deflate.ach" "Sample pac
 check "comment reads back" sh -c "'$voxpack' list --json '$work/deflate.ach' | grep -q 'Sample package'"
 
 # Self-extracting archives and volumes.
-head -c 40000 /dev/urandom >"$work/stub.exe"
+python3 "$(dirname "$0")/fake_stub.py" "$work/stub.exe" 14C 40000
 cp "$work/store.ach" "$work/vol.ach"
 sum=$(sha256sum <"$work/vol.ach")
 check "sea" expect_code 0 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/setup.exe"
@@ -84,6 +95,15 @@ check "package round trip" same_tree "$work/src/pkg" "$work/x-sea/pkg"
 # sea never costs a file it did not make: an output that is an input, an
 # existing output without --force, and a failure all leave every file.
 cp "$work/vol.ach" "$work/vol.orig"
+# Only a stub of this kit is taken as a stub: not a text, an archive, a
+# package or another program.
+printf 'MZ but no PE' >"$work/notpe.exe"
+python3 "$(dirname "$0")/fake_stub.py" "$work/other.exe" 14C && sed -i 's/Vox_/Xyz_/' "$work/other.exe"
+for bad in notarc.txt vol.ach setup.exe notpe.exe other.exe; do
+  [ -e "$work/$bad" ] || echo "not an archive" >"$work/$bad"
+  check "sea refuses $bad as a stub, exit 2" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/$bad" "$work/bad.exe"
+  check "it says why ($bad)" grep -q "$bad: .*stub" "$work/err"
+done
 check "sea onto its archive refused" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/vol.ach"
 check "sea onto its stub refused" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/stub.exe"
 check "sea keeps an existing output" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/setup.exe"

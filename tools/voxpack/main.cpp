@@ -62,14 +62,18 @@ const std::vector<Command> &Commands()
          "  -c COMMENT         the archive's comment\n"
          "  --force            replace an existing ARCHIVE\n"},
         {"add", CommandAdd, {"-m", "-l", "-j", "--folder", "-c", "-x"},
-         {"-r", "--clear-readonly", "--replace", "-v", "--exclude-vcs"},
+         {"-r", "--clear-readonly", "--replace", "--update", "-v", "--exclude-vcs"},
          "add files, folders and patterns to an archive",
-         "usage: voxpack add ARCHIVE [create's options] [--replace] PATH...\n"
+         "usage: voxpack add ARCHIVE [create's options] [--replace | --update] PATH...\n"
          "\n"
          "Adds each PATH to ARCHIVE. The archive is rewritten beside itself as\n"
          "~NAME and replaced only when everything succeeded; after a failure it is\n"
-         "unchanged. An entry name that already exists is asked about on a terminal\n"
-         "and kept elsewhere, unless --replace is given.\n"},
+         "unchanged. A file the archive holds already with the same size and time\n"
+         "(and a folder it holds) stays as it is. Another entry of the same name is\n"
+         "asked about on a terminal and kept elsewhere (exit 1), unless:\n"
+         "\n"
+         "  --replace   replace every entry of the same name\n"
+         "  --update    replace those whose file differs (size or time), keep the rest\n"},
         {"delete", CommandDelete, {}, {"-v"}, "delete entries matching patterns",
          "usage: voxpack delete ARCHIVE PATTERN...\n"
          "\n"

@@ -10,6 +10,7 @@
 #include "inputs.h"
 #include "package_settings.h"
 #include "parallel_deflate.h"
+#include "stub_check.h"
 #include "png/png.h"
 
 namespace {
@@ -70,6 +71,11 @@ bool CheckGivenStub(const CommandLine &line, const StubKind &kind, const std::st
 {
     if (VoPathGetAttributes(stub.c_str()) == VO_INVALID_ATTRIBUTES) {
         PrintError(given + ": no such stub program");
+        return false;
+    }
+    std::string problem = StubProblem(stub);
+    if (!problem.empty()) {
+        PrintError(given + ": " + problem);
         return false;
     }
     if (!line.Has("--arch")) return true;
@@ -222,7 +228,7 @@ bool WriteFileBytes(const VoText &path, const std::string &bytes)
 bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, const PackageJob &job,
                   CConsoleProgress &progress, const CExcludes *excludes = nullptr)
 {
-    const uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_RECURSE | ARC_ADD_WINDOWSNAMES;
+    const uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_RECURSE | ARC_ADD_WINDOWSNAMES | ARC_ADD_STOREGROWN;
     CArchive2 archive;
     HRESULT hr = archive.Open(target.c_str(), ARC_OPEN_CREATE, nullptr);
     if (FAILED(hr)) {

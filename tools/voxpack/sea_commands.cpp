@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "console_progress.h"
 #include "files/files.h"
+#include "stub_check.h"
 
 namespace {
 
@@ -86,6 +87,11 @@ int CommandSea(const CommandLine &line)
     SeaContext context{FullPath(line.positional[2]), FullPath(line.positional[1])};
     if (VoPathGetAttributes(context.stub.c_str()) == VO_INVALID_ATTRIBUTES) {
         PrintError(line.positional[1] + ": no such file");
+        return VOXPACK_USAGE;
+    }
+    std::string problem = StubProblem(context.stub);
+    if (!problem.empty()) {
+        PrintError(line.positional[1] + ": " + problem);
         return VOXPACK_USAGE;
     }
     if (!CheckSeaOutput(line, context)) return VOXPACK_USAGE;

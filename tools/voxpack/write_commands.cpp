@@ -15,7 +15,7 @@ namespace {
 struct AddOptions {
     uint32_t method = ARC_METHOD_DEFLATE;
     uint32_t level = 6;
-    uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_WINDOWSNAMES;
+    uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_WINDOWSNAMES | ARC_ADD_STOREGROWN;
     unsigned threads = 1;
     VoText folder;
     bool hasComment = false;
@@ -36,7 +36,10 @@ bool ReadAddOptions(const CommandLine &line, AddOptions &o)
         return false;
     if (line.Has("-r")) o.flags |= ARC_ADD_RECURSE;
     if (line.Has("--clear-readonly")) o.flags |= ARC_ADD_CLEARREADONLY;
-    if (line.Has("--replace")) o.flags |= ARC_ADD_REPLACE;
+    if (line.Has("--replace") || line.Has("--update")) o.flags |= ARC_ADD_REPLACE;
+    // Files the archive holds as they are stay as they are: re-adding a tree
+    // is no failure.
+    if (line.command == "add") o.flags |= ARC_ADD_SKIPSAME;
     o.folder = ToText(line.Value("--folder"));
     for (VOCHAR &c : o.folder)
         if (c == '/') c = '\\';
@@ -187,7 +190,7 @@ int CommandAdd(const CommandLine &line)
     const std::string &path = line.positional[0];
     CConsoleProgress progress(path, IsTerminal(), line.Has("-v"));
     progress.SetKeepHint("use --replace to replace it");
-    if (line.Has("--replace")) progress.SetOverwritePolicy(OverwritePolicy::Replace);
+    if (line.Has("--replace") || line.Has("--update")) progress.SetOverwritePolicy(OverwritePolicy::Replace);
     CArchive2 archive;
     HRESULT hr = archive.Open(FullPath(path).c_str(), ARC_OPEN_APPEND, nullptr);
     if (FAILED(hr)) {
