@@ -2,7 +2,9 @@
 # voxpack package from the outside: what goes into a package (the folder's
 # contents at the root, voxctrl.ach with voxinst.ini and the banner), the
 # settings file's form, and the refusals that must leave nothing behind.
-#   test_voxpack_package.sh VOXPACK
+# With BUILD_DIR, also cmake --install and cpack -G DEB of that build: the
+# unpacked Debian package's voxpack finds its stub in share/voxkit.
+#   test_voxpack_package.sh VOXPACK [BUILD_DIR]
 set -u
 voxpack=$1
 work=$(mktemp -d)
@@ -44,6 +46,9 @@ fake_stub "$work/stub.exe"
 # Defaults: the folder's name, setup.exe, a usable destination.
 check "plain package" expect_code 0 "$voxpack" package "$work/src" -o "$work/a.exe" --stub "$work/stub.exe"
 check "contents at the root" test "$(names "$work/a.exe")" = "docs\\ docs\\a.txt readme.txt setup.exe voxctrl.ach"
+check "the summary on standard output" grep -q "wrote .*a.exe" "$work/out"
+check "-q: no summary" expect_code 0 "$voxpack" package "$work/src" -o "$work/q.exe" --stub "$work/stub.exe" -q
+check "-q: nothing printed" test ! -s "$work/out" -a ! -s "$work/err"
 ini=$(settings_of "$work/a.exe")
 check "name from the folder" grep -q '^Name="src"' <<<"$ini"
 check "installer found" grep -q '^SetupApp="setup.exe"' <<<"$ini"
@@ -58,6 +63,16 @@ check "option wins" grep -qF 'Name=" Прибор "x" "' <<<"$ini"
 check "ini kept" grep -q '^Title="Kept"' <<<"$ini" && check "ini language" grep -q '^LCID="1031"' <<<"$ini"
 check "colour" grep -q '^TitleFontColor="255,0,0"' <<<"$ini"
 check "log written" grep -q 'INFO .*voxpack package' "$work/run.log"
+
+# A settings file's problems: every bad line named, another section warned
+# about, text in neither encoding refused with its line.
+printf '[Stowage]\nName=x\nLCDI=1\ngarbage\n[Other]\nFoo=1\n' >"$work/bad.ini"
+check "bad settings, exit 2" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe" --ini "$work/bad.ini"
+check "each bad line named" eval 'grep -q "bad.ini:3: unknown setting .LCDI." "$work/err" && grep -q "bad.ini:4: not a setting" "$work/err"'
+check "another section warned about" grep -q "warning: .*bad.ini:5: section \[Other\]" "$work/err"
+printf '[Stowage]\nName=caf\xe9\n' >"$work/latin1.ini"
+check "neither UTF-8 nor UTF-16, exit 2" expect_code 2 "$voxpack" package "$work/src" -o "$work/c.exe" --stub "$work/stub.exe" --ini "$work/latin1.ini"
+check "its line named" says "latin1.ini:2: neither UTF-8"
 
 # Refusals: a clear line, a usage exit code, no output file.
 rm -f "$work/src/setup.exe"
@@ -119,6 +134,24 @@ check "the author's folder kept, no work folder left" test "$(ls "$work/src" | t
 check "create into its source" expect_code 0 "$voxpack" create "$work/src/self.ach" "$work/src" -r
 check "again, over the first" expect_code 0 "$voxpack" create "$work/src/self.ach" "$work/src" -r --force
 check "the archive holds neither" test -z "$("$voxpack" list "$work/src/self.ach" | grep 'self\.ach')"
+
+# Installed: voxpack in bin/, the stubs in share/voxkit/ (those of the
+# Windows builds when they were there, else a stand-in put where install
+# puts them), and a Debian package of the same unpacked with dpkg -x.
+if [ -n "${2:-}" ]; then
+  build=$(realpath "$2")
+  stub=$(sed -n 's/^VOX_STUB:FILEPATH=//p' "$build/CMakeCache.txt")
+  check "cmake --install" expect_code 0 cmake --install "$build" --prefix "$work/prefix"
+  check "voxpack in bin/" test -x "$work/prefix/bin/voxpack"
+  [ -f "$stub" ] && check "the stub in share/voxkit/" cmp "$stub" "$work/prefix/share/voxkit/voxstub.exe"
+  check "cpack -G DEB" expect_code 0 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb"
+  check "dpkg -x" expect_code 0 dpkg -x "$(ls "$work"/deb/*.deb | head -1)" "$work/root"
+  usr=$work/root/usr
+  check "voxpack in /usr/bin" test -x "$usr/bin/voxpack"
+  [ -f "$usr/share/voxkit/voxstub.exe" ] || { mkdir -p "$usr/share/voxkit" && fake_stub "$usr/share/voxkit/voxstub.exe"; }
+  check "the installed voxpack finds its stub" expect_code 0 env -u VOXKIT_STUB "$usr/bin/voxpack" package "$work/src" -o "$work/inst.exe"
+  check "and the package holds it" cmp -n "$(stat -c %s "$usr/share/voxkit/voxstub.exe")" "$usr/share/voxkit/voxstub.exe" "$work/inst.exe"
+fi
 
 echo "$passes passed, $failures failed"
 [ "$failures" = 0 ]

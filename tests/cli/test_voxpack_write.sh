@@ -217,6 +217,13 @@ check "times cut to the epoch" test "$("$voxpack" list --json "$work/r1.ach" | p
 import json,sys; print(max(e["filetime"] for e in json.load(sys.stdin)["entries"]))')" = $(((1700000000 + 11644473600) * 10000000))
 check "a bad epoch is refused" expect_code 2 env SOURCE_DATE_EPOCH=yesterday "$voxpack" create "$work/r3.ach" "$work/src/pkg"
 unset SOURCE_DATE_EPOCH
+# Talking to scripts: attached values, method names in any case, --version,
+# help COMMAND.
+check "-j2 -l9 -mSTORE" expect_code 0 "$voxpack" create "$work/att.ach" "$work/note.txt" -j2 -l9 -mSTORE
+check "stored at level 9" test "$("$voxpack" list --json "$work/att.ach" | python3 -c '
+import json,sys; e=json.load(sys.stdin)["entries"][0]; print(e["method"], e["level"])')" = "0 9"
+check "--version" eval '"$voxpack" --version | grep -q "^voxpack [0-9]"'
+check "help COMMAND" eval '"$voxpack" help create | grep -q "usage: voxpack create"'
 check "-j 0 is refused" expect_code 2 "$voxpack" create "$work/j0.ach" "$work/src/pkg" -j 0
 check "-j 0: the message names -j" grep -q -- "-j takes" "$work/err"
 

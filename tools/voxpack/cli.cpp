@@ -81,6 +81,11 @@ bool ParseCommandLine(const std::vector<std::string> &args, const std::vector<st
         if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
             name = a.substr(0, eq);
             value = a.substr(eq + 1);
+        } else if (a[1] != '-' && a.size() > 2 && Contains(valued, a.substr(0, 2))) {
+            // A value attached to a short option: -j2, -l9, -mstore.
+            name = a.substr(0, 2);
+            value = a.substr(2);
+            eq = 2;
         }
         if (!Contains(known, name) && !Contains(valued, name)) {
             PrintError("unknown option '" + name + "' (see 'voxpack " + out.command + " --help')");
@@ -135,8 +140,15 @@ void PrintError(const std::string &text)
     LogLine(CLog::LOG_ERR, text);
 }
 
+static bool g_quiet = false;
+
+void SetQuiet(bool quiet) { g_quiet = quiet; }
+
+bool IsQuiet() { return g_quiet; }
+
 bool IsTerminal()
 {
+    if (g_quiet) return false;
 #ifdef _WIN32
     return _isatty(_fileno(stderr)) != 0;
 #else

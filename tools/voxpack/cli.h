@@ -48,8 +48,12 @@ void PrintError(const std::string &text);
 // sequence) shown as \xNN, so that a hostile entry name can neither split
 // an error line nor drive the terminal.
 std::string Printable(const std::string &text);
-// True when standard error is a terminal (progress bars, questions).
+// True when standard error is a terminal (progress bars, questions), and
+// -q was not given.
 bool IsTerminal();
+// -q: error lines only, no progress, no questions, no notes.
+void SetQuiet(bool quiet);
+bool IsQuiet();
 // The deflate level of "-l" (default 6); false (after printing why) when it
 // is not 0 to 9.
 bool ReadLevel(const CommandLine &line, uint32_t *level);

@@ -196,14 +196,19 @@ void CConsoleProgress::Draw(bool force)
     if (!force && m_barShown && now - m_lastDraw < std::chrono::milliseconds(100)) return;
     m_lastDraw = now;
     const int width = 30;
-    double part = m_planBytes ? (double)m_bytesDone / (double)m_planBytes : 1.0;
+    // Without a plan of the whole run (split, merge), the bar follows the
+    // phase under way.
+    uint64_t done = m_planBytes ? m_bytesDone : GetDone(), total = m_planBytes ? m_planBytes : GetTotal();
+    double part = total ? (double)done / (double)total : 1.0;
     if (part > 1.0) part = 1.0;
     int filled = (int)(part * width);
     std::string bar(filled, '#');
     bar.resize(width, '.');
-    fprintf(stderr, "\r[%s] %3d%%  %s / %s  %llu/%llu entries ", bar.c_str(), (int)(part * 100),
-            Mebibytes(m_bytesDone).c_str(), Mebibytes(m_planBytes).c_str(), (unsigned long long)m_entriesDone,
-            (unsigned long long)m_planEntries);
+    std::string entries;
+    if (m_planEntries)
+        entries = std::to_string(m_entriesDone) + "/" + std::to_string(m_planEntries) + " entries ";
+    fprintf(stderr, "\r[%s] %3d%%  %s / %s  %s", bar.c_str(), (int)(part * 100), Mebibytes(done).c_str(),
+            Mebibytes(total).c_str(), entries.c_str());
     fflush(stderr);
     m_barShown = true;
 }
@@ -219,6 +224,8 @@ void CConsoleProgress::ClearBar()
 void CConsoleProgress::Finish()
 {
     if (!m_showBar) return;
+    // Files kept or skipped on request are work done too.
+    if (!m_failures && m_bytesDone < m_planBytes) m_bytesDone = m_planBytes;
     Draw(true);
     fprintf(stderr, "\n");
     m_barShown = false;

@@ -155,14 +155,19 @@ const std::vector<Command> &Commands()
          "With SOURCE_DATE_EPOCH set, the package is the same byte for byte for the\n"
          "same inputs, wherever and whenever it is built.\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
-         "usage: voxpack list ARCHIVE [--json]\n"
+         "usage: voxpack list ARCHIVE [--json] [PATTERN...]\n"
          "\n"
          "Lists the entries of ARCHIVE (also a package or a split archive's main\n"
-         "file): size, stored size, method, time and name, then the totals.\n"
+         "file), or those matching a PATTERN (as for extract): size, stored size,\n"
+         "method, time (UTC) and name, then the totals. A PATTERN that matches no\n"
+         "entry is reported (exit 1).\n"
          "\n"
-         "  --json   print one JSON object instead: entries (name, method, level,\n"
-         "           attributes, filetime, compressed, uncompressed, crc_data,\n"
-         "           crc_content, offset), comment, base_name, volumes, start_offset\n"},
+         "  --json   print one JSON object instead: entries (name, method and\n"
+         "           method_name, level, attributes and attribute_letters (RHSDA),\n"
+         "           filetime and time (ISO 8601, UTC), compressed, uncompressed,\n"
+         "           crc_data, crc_content, offset), comment, base_name, volumes,\n"
+         "           start_offset. Names that are no valid UTF-16 keep their odd\n"
+         "           halves as \\u escapes: the output is always valid JSON.\n"},
         {"extract", CommandExtract, {"-o"}, {"--flat", "--overwrite", "--skip-existing", "-v"},
          "extract entries into a folder",
          "usage: voxpack extract ARCHIVE [-o DEST] [--flat] [--overwrite | --skip-existing] [-v] [PATTERN...]\n"
@@ -202,8 +207,11 @@ void PrintUsage(FILE *out)
     for (const Command &c : Commands()) fprintf(out, "  %-9s %s\n", c.name, c.summary);
     fprintf(out,
             "\n"
-            "'voxpack COMMAND --help' tells more. Options may stand before or after the\n"
-            "arguments; '--' ends the options.\n"
+            "'voxpack COMMAND --help' (or 'voxpack help COMMAND') tells more. Options may\n"
+            "stand before or after the arguments, a short one's value attached or not\n"
+            "(-j2, -j 2); '--' ends the options. With every command, -q prints error\n"
+            "lines only (no progress bar, no question: existing files are kept and\n"
+            "reported) and -v a line per entry. 'voxpack --version' tells the version.\n"
             "\n"
             "--log FILE (any command) appends a record of the run to FILE: the command,\n"
             "every error line and the exit code, with times; it rotates at 1 MB.\n"
@@ -260,6 +268,11 @@ int Dispatch(const std::vector<std::string> &args)
         PrintUsage(stderr);
         return VOXPACK_USAGE;
     }
+    if (args[0] == "--version") {
+        printf("voxpack %s\n", VOXPACK_VERSION);
+        return VOXPACK_OK;
+    }
+    if (args[0] == "help" && args.size() > 1) return Dispatch({args[1], "--help"});
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintUsage(stdout);
         return VOXPACK_OK;
@@ -276,7 +289,10 @@ int Dispatch(const std::vector<std::string> &args)
         }
         CommandLine line;
         line.command = c.name;
-        if (!ParseCommandLine(rest, c.valued, c.flags, line)) return VOXPACK_USAGE;
+        std::vector<std::string> flags = c.flags;
+        flags.insert(flags.end(), {"-q", "-v"});
+        if (!ParseCommandLine(rest, c.valued, flags, line)) return VOXPACK_USAGE;
+        SetQuiet(line.Has("-q"));
         return c.run(line);
     }
     PrintError("unknown command '" + args[0] + "' (see 'voxpack --help')");

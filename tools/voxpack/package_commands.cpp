@@ -161,11 +161,12 @@ bool CheckColor(const std::string &value)
 bool ReadSettings(const CommandLine &line, PackageJob &job)
 {
     if (line.Has("--ini")) {
-        std::string error;
-        if (!ReadPackageSettings(line.Value("--ini"), job.settings, error)) {
-            PrintError(line.Value("--ini") + ": " + error);
-            return false;
-        }
+        std::string ini = line.Value("--ini");
+        std::vector<SettingsProblem> problems;
+        bool read = ReadPackageSettings(ini, job.settings, problems);
+        for (const SettingsProblem &p : problems)
+            PrintError((p.warning ? "warning: " : "") + ini + (p.line ? ":" + std::to_string(p.line) : "") + ": " + p.text);
+        if (!read) return false;
     }
     static const std::pair<const char *, const char *> kOptionKeys[] = {
         {"--name", "Name"},           {"--title", "Title"},       {"--default-target", "DefaultTarget"},
@@ -376,8 +377,8 @@ int CommandPackage(const CommandLine &line)
         PrintError(line.Value("-o") + ": not written");
         return VOXPACK_SOME_FAILED;
     }
-    if (IsTerminal())
-        fprintf(stderr, "voxpack: wrote %s (installer %s, destination %s)\n", line.Value("-o").c_str(),
-                job.settings.Get("SetupApp").c_str(), job.settings.Get("DefaultTarget").c_str());
+    if (!IsQuiet())
+        printf("voxpack: wrote %s (installer %s, destination %s)\n", line.Value("-o").c_str(),
+               job.settings.Get("SetupApp").c_str(), job.settings.Get("DefaultTarget").c_str());
     return VOXPACK_OK;
 }

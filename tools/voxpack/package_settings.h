@@ -18,12 +18,20 @@ struct PackageSettings {
     void Set(const std::string &key, const std::string &value);
 };
 
+// What is wrong with a line of a settings file (line 0: the whole file).
+struct SettingsProblem {
+    int line;
+    std::string text;
+    bool warning;  // told, but the file is still used
+};
+
 // Reads section "Stowage" of an INI file in UTF-8 (with or without a byte
 // order mark) or UTF-16 little-endian with its mark. Values lose blanks at
 // both ends and one pair of enclosing double quotes, as Windows reads them.
-// Returns false with a reason when the file cannot be read or a key is
-// unknown.
-bool ReadPackageSettings(const std::string &path, PackageSettings &out, std::string &error);
+// Every bad line is a problem: an unknown key, a line that is no setting,
+// text in neither encoding; another section is a warning. Returns false
+// when the file cannot be read or has a problem that is no warning.
+bool ReadPackageSettings(const std::string &path, PackageSettings &out, std::vector<SettingsProblem> &problems);
 
 // The file's bytes: UTF-16 little-endian with a byte order mark, which the
 // Windows profile functions read for any Unicode text. Every value is

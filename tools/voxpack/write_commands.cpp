@@ -1,4 +1,5 @@
 // voxpack create, add, delete and comment.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -27,6 +28,7 @@ struct AddOptions {
 bool ReadAddOptions(const CommandLine &line, AddOptions &o)
 {
     std::string method = line.Value("-m", "deflate");
+    for (char &c : method) c = (char)tolower((unsigned char)c);
     if (method == "store") o.method = ARC_METHOD_STORE;
     else if (method != "deflate") {
         PrintError("-m takes 'store' or 'deflate', not '" + method + "'");
@@ -55,15 +57,17 @@ bool ReadAddOptions(const CommandLine &line, AddOptions &o)
     return true;
 }
 
-// The total size of the paths, for the progress bar.
-uint64_t PlanAdd(CArchive2 &archive, const std::vector<InputPath> &inputs, uint32_t flags)
+// The total size and entry count of the paths, for the progress bar.
+void PlanAdd(CArchive2 &archive, const std::vector<InputPath> &inputs, uint32_t flags, CConsoleProgress &progress)
 {
-    uint64_t total = 0;
+    uint64_t total = 0, entries = 0;
     for (const InputPath &in : inputs) {
         uint64_t size = 0;
+        uint32_t count = 0;
         if (archive.GetSizeAddEntry(in.path.c_str(), &size, flags) == S_OK) total += size;
+        if (archive.GetCountAddEntry(in.path.c_str(), &count, flags) == S_OK) entries += count;
     }
-    return total;
+    progress.SetPlan(total, entries);
 }
 
 // The paths to add: the names given (and those of list files), patterns
@@ -104,7 +108,7 @@ void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<
     CParallelDeflate parallel(archive, o.threads, o.method);
     for (const InputPath &in : inputs) parallel.Plan(in.path, o.flags, o.level);
     parallel.Start();
-    progress.SetPlan(PlanAdd(archive, inputs, o.flags), 0);
+    PlanAdd(archive, inputs, o.flags, progress);
     archive.SetProgress(&progress);
     for (const InputPath &in : inputs)
         if (AddOnePath(archive, progress, in, o) == VO_E_CANCEL) break;
