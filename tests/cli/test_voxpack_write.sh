@@ -224,6 +224,12 @@ check "stored at level 9" test "$("$voxpack" list --json "$work/att.ach" | pytho
 import json,sys; e=json.load(sys.stdin)["entries"][0]; print(e["method"], e["level"])')" = "0 9"
 check "--version" eval '"$voxpack" --version | grep -q "^voxpack [0-9]"'
 check "help COMMAND" eval '"$voxpack" help create | grep -q "usage: voxpack create"'
+# On a terminal (script(1) gives one) the bar's entry total is the plan's.
+if command -v script >/dev/null; then
+  script -qec "'$voxpack' create '$work/bar.ach' '$work/src/pkg'" /dev/null >"$work/bar.out" 2>&1
+  n=$(find "$work/src/pkg" -type f | wc -l)
+  check "the bar counts the files planned" grep -q " $n/$n entries" "$work/bar.out"
+fi
 check "-j 0 is refused" expect_code 2 "$voxpack" create "$work/j0.ach" "$work/src/pkg" -j 0
 check "-j 0: the message names -j" grep -q -- "-j takes" "$work/err"
 

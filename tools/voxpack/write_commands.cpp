@@ -57,17 +57,16 @@ bool ReadAddOptions(const CommandLine &line, AddOptions &o)
     return true;
 }
 
-// The total size and entry count of the paths, for the progress bar.
+// The total size and number of the files to add, for the progress bar.
 void PlanAdd(CArchive2 &archive, const std::vector<InputPath> &inputs, uint32_t flags, CConsoleProgress &progress)
 {
-    uint64_t total = 0, entries = 0;
-    for (const InputPath &in : inputs) {
-        uint64_t size = 0;
-        uint32_t count = 0;
-        if (archive.GetSizeAddEntry(in.path.c_str(), &size, flags) == S_OK) total += size;
-        if (archive.GetCountAddEntry(in.path.c_str(), &count, flags) == S_OK) entries += count;
-    }
-    progress.SetPlan(total, entries);
+    uint64_t plan[2] = {0, 0};
+    auto count = [](void *context, const VOCHAR *, uint64_t size) {
+        ((uint64_t *)context)[0] += size;
+        ++((uint64_t *)context)[1];
+    };
+    for (const InputPath &in : inputs) archive.EnumerateAddEntry(in.path.c_str(), flags, count, plan);
+    progress.SetPlan(plan[0], plan[1]);
 }
 
 // The paths to add: the names given (and those of list files), patterns
