@@ -49,6 +49,10 @@ check "contents at the root" test "$(names "$work/a.exe")" = "docs\\ docs\\a.txt
 check "the summary on standard output" grep -q "wrote .*a.exe" "$work/out"
 check "-q: no summary" expect_code 0 "$voxpack" package "$work/src" -o "$work/q.exe" --stub "$work/stub.exe" -q
 check "-q: nothing printed" test ! -s "$work/out" -a ! -s "$work/err"
+mkdir -p "$work/src/.git" && echo x >"$work/src/.git/HEAD"
+check "excludes" expect_code 0 "$voxpack" package "$work/src" -o "$work/ex.exe" --stub "$work/stub.exe" -x '*.TXT' --exclude-vcs
+check "what they leave out stays out, voxctrl.ach stays in" test "$(names "$work/ex.exe")" = "docs\\ setup.exe voxctrl.ach"
+rm -rf "$work/src/.git"
 ini=$(settings_of "$work/a.exe")
 check "name from the folder" grep -q '^Name="src"' <<<"$ini"
 check "installer found" grep -q '^SetupApp="setup.exe"' <<<"$ini"
