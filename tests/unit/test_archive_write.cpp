@@ -251,6 +251,43 @@ TEST(ArchiveWrite, PatternsAndArchiveFolder)
     EXPECT_TRUE(entries.count("data\\docs\\a.txt"));
 }
 
+// What voxpack asks of an add for package authors: a folder below an
+// archive folder, data that does not shrink stored (its header rewritten to
+// match), names Windows cannot hold refused and the rest added, times no
+// later than the latest time given.
+TEST(ArchiveWrite, FolderUnderArchiveFolderStoredWhenGrownNamesRefusedTimesCut)
+{
+    ScratchFolder s;
+    MakeTree(s);
+    Bytes noise(100000);
+    uint32_t x = 12345;
+    for (uint8_t &b : noise) b = (uint8_t)((x = x * 1103515245u + 12345u) >> 24);
+    WriteBytes(s / "pkg" / "sub" / "noise.bin", noise);
+    WriteBytes(s / "pkg" / "sub" / "CON.txt", TextBytes("device"));
+    WriteBytes(s / "pkg" / "sub" / "B.BIN", TextBytes("case"));
+    const VOFILETIME latest = 130000000000000000ull;  // 2012, before the files were made
+    CArchive2 a;
+    AnsweringProgress progress;
+    ASSERT_EQ(a.Open(ToVo(s / "f.ach").c_str(), ARC_OPEN_CREATE, &progress), S_OK);
+    a.SetLatestTime(latest);
+    uint32_t flags = ARC_ADD_WINDOWSNAMES | ARC_ADD_STOREGROWN;
+    EXPECT_EQ(a.AddEntryToArchive(ToVo(s / "pkg" / "sub").c_str(), 1, 6, flags, ToVo("data").c_str()), S_OK);
+    EXPECT_EQ(progress.errors, 2);  // CON.txt, and one of b.bin and B.BIN
+    ASSERT_EQ(a.Close(), S_OK);
+    std::map<std::string, Bytes> entries = ReadByHand(ReadBytes(s / "f.ach"));
+    EXPECT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries["data\\sub\\noise.bin"], noise);
+    CArchive2 r;
+    ASSERT_EQ(r.Open(ToVo(s / "f.ach").c_str(), ARC_OPEN_READ, nullptr), S_OK);
+    for (int i = 0; i < r.GetArchiveCount(); ++i) {
+        ArcDirectoryEntry e;
+        ASSERT_TRUE(r.GetEntryRecord(i, &e));
+        EXPECT_EQ(e.record.fileTime, latest);
+        EXPECT_LE(e.record.compressedSize, e.record.uncompressedSize);
+    }
+    r.Close();
+}
+
 // While one rewrite runs, a second one on the same archive is refused at
 // once and loses nothing; the first one's change lands whole.
 TEST(ArchiveWrite, ASecondRewriteIsRefusedWhileOneRuns)
