@@ -263,8 +263,13 @@ TEST(ArchiveWrite, FolderUnderArchiveFolderStoredWhenGrownNamesRefusedTimesCut)
     uint32_t x = 12345;
     for (uint8_t &b : noise) b = (uint8_t)((x = x * 1103515245u + 12345u) >> 24);
     WriteBytes(s / "pkg" / "sub" / "noise.bin", noise);
+#ifndef _WIN32  // names that only POSIX file systems hold
     WriteBytes(s / "pkg" / "sub" / "CON.txt", TextBytes("device"));
     WriteBytes(s / "pkg" / "sub" / "B.BIN", TextBytes("case"));
+    const int refused = 2;  // CON.txt, and b.bin after B.BIN
+#else
+    const int refused = 0;
+#endif
     const VOFILETIME latest = 130000000000000000ull;  // 2012, before the files were made
     CArchive2 a;
     AnsweringProgress progress;
@@ -272,7 +277,7 @@ TEST(ArchiveWrite, FolderUnderArchiveFolderStoredWhenGrownNamesRefusedTimesCut)
     a.SetLatestTime(latest);
     uint32_t flags = ARC_ADD_WINDOWSNAMES | ARC_ADD_STOREGROWN;
     EXPECT_EQ(a.AddEntryToArchive(ToVo(s / "pkg" / "sub").c_str(), 1, 6, flags, ToVo("data").c_str()), S_OK);
-    EXPECT_EQ(progress.errors, 2);  // CON.txt, and one of b.bin and B.BIN
+    EXPECT_EQ(progress.errors, refused);
     ASSERT_EQ(a.Close(), S_OK);
     std::map<std::string, Bytes> entries = ReadByHand(ReadBytes(s / "f.ach"));
     EXPECT_EQ(entries.size(), 3u);
