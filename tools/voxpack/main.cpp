@@ -92,7 +92,7 @@ const std::vector<Command> &Commands()
         {"package", CommandPackage,
          {"-o", "--ini", "--name", "--title", "--default-target", "--setup-app", "--setup-params", "--lcid",
           "--extract-to-temp", "--show-overwrite", "--banner", "--title-font", "--title-color", "-l", "-j", "--stub",
-          "--arch"},
+          "--arch", "--icon", "--version-info"},
          {"--force", "-v"},
          "build an installer package: a folder, its settings and the stub",
          "usage: voxpack package SOURCE_DIR -o OUTPUT.exe [options]\n"
@@ -119,6 +119,19 @@ const std::vector<Command> &Commands()
          "  --banner IMAGE.png      banner of the wizard (default: the built-in one)\n"
          "  --title-font FACE       font of the headings (default MS Sans Serif)\n"
          "  --title-color R,G,B     colour of the headings (default 0,0,0)\n"
+         "  --icon FILE.ico         the package's icon: every image of the file (bitmaps\n"
+         "                          and PNG), in place of the stub's\n"
+         "  --version-info KEY=VALUE  the package's version information (repeatable;\n"
+         "                          also section [VersionInfo] of the --ini file). KEY:\n"
+         "                          ProductName (default: the name), ProductVersion,\n"
+         "                          FileVersion (each defaults to the other; a.b.c.d,\n"
+         "                          which the numeric versions follow), CompanyName,\n"
+         "                          FileDescription (default: the title),\n"
+         "                          LegalCopyright, OriginalFilename (default: the\n"
+         "                          output's name), InternalName, LegalTrademarks,\n"
+         "                          Comments. An empty VALUE leaves the key out.\n"
+         "                          Without --icon and version information the stub's\n"
+         "                          own icon and version resource stay\n"
          "  -l 0-9                  deflate level (default 6)\n"
          "  -j N                    deflate on N threads (default: the number of cores;\n"
          "                          memory as for 'voxpack create')\n"
@@ -126,7 +139,10 @@ const std::vector<Command> &Commands()
          "                          Windows, x64 only on 64-bit Windows\n"
          "  --stub PATH             the stub to use (default: $VOXKIT_STUB, then\n"
          "                          voxstub.exe beside voxpack, then ../share/voxkit;\n"
-         "                          for x64 $VOXKIT_STUB64 and voxstub64.exe)\n"},
+         "                          for x64 $VOXKIT_STUB64 and voxstub64.exe)\n"
+         "\n"
+         "Sign OUTPUT.exe after packaging (signtool, osslsigncode): the signature goes\n"
+         "behind the archive, and the package still finds its archive.\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
          "usage: voxpack list ARCHIVE [--json]\n"
          "\n"

@@ -9,6 +9,7 @@
 #include "files/files.h"
 #include "package_settings.h"
 #include "parallel_deflate.h"
+#include "peres.h"
 #include "png/png.h"
 
 namespace {
@@ -26,6 +27,10 @@ struct PackageJob {
     uint32_t level = 6;
     unsigned threads = 1;
     PackageSettings settings;
+    // The stub with the package's icon and version information, when the
+    // author gave any (written into the work folder and used as the stub).
+    bool identity = false;
+    std::string identityStub;
 };
 
 VoText Join(const VoText &folder, const std::string &name) { return folder + VO_PATH_SEPARATOR + ToText(name); }
@@ -206,6 +211,127 @@ bool CheckBanner(const CommandLine &line, PackageJob &job)
     return true;
 }
 
+bool WriteFileBytes(const VoText &path, const std::string &bytes);
+
+bool ReadFileBytes(const VoText &path, std::string &bytes)
+{
+    HVOFILE file = VoFileOpen(path.c_str(), VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
+    if (!file) return false;
+    int64_t size = VoFileGetSize(file);
+    bool ok = size >= 0 && size < (int64_t)1 << 30;
+    if (ok) {
+        bytes.assign((size_t)size, '\0');
+        uint32_t done = 0;
+        ok = size == 0 || (VoFileRead(file, &bytes[0], (uint32_t)size, &done) && done == (uint32_t)size);
+    }
+    VoFileClose(file);
+    return ok;
+}
+
+// The text versions give the numeric ones; a text that is not a.b.c.d is
+// refused rather than guessed at.
+bool ReadNumericVersion(const PackageSettings &settings, const char *key, uint16_t out[4])
+{
+    std::string text = settings.Get(key);
+    for (const auto &v : settings.versionInfo)
+        if (v.first == key) text = v.second;
+    if (text.empty() || peres::ParseVersionNumber(text, out)) return true;
+    PrintError(std::string(key) + " '" + text +
+               "' is not a version of the form a.b.c.d (up to four numbers from 0 to 65535), which the file's "
+               "numeric version must follow");
+    return false;
+}
+
+// The version information: --version-info over the --ini file's section
+// [VersionInfo] over the defaults (FileDescription: the Title, ProductName:
+// the Name, OriginalFilename: the output's name; each of FileVersion and
+// ProductVersion the other). An empty value leaves the key out.
+bool CollectVersionInfo(const CommandLine &line, PackageJob &job, peres::VersionInfo &info)
+{
+    PackageSettings &settings = job.settings;
+    for (const auto &option : line.options) {
+        if (option.first != "--version-info") continue;
+        size_t equals = option.second.find('=');
+        const char *key = equals == std::string::npos ? nullptr : CanonicalVersionInfoKey(option.second.substr(0, equals));
+        if (!key) {
+            std::string known;
+            for (const char *k : kVersionInfoKeys) known += std::string(known.empty() ? "" : ", ") + k;
+            PrintError("--version-info takes KEY=VALUE with KEY one of " + known + "; not '" + option.second + "'");
+            return false;
+        }
+        settings.SetVersionInfo(key, option.second.substr(equals + 1));
+    }
+    PackageSettings defaults;
+    defaults.SetVersionInfo("FileDescription", settings.Get("Title"));
+    defaults.SetVersionInfo("ProductName", settings.Get("Name"));
+    defaults.SetVersionInfo("OriginalFilename", BaseName(ToUtf8(job.output.c_str())));
+    for (const auto &v : settings.versionInfo) defaults.SetVersionInfo(v.first, v.second);
+    auto value = [&](const char *key) {
+        for (const auto &v : defaults.versionInfo)
+            if (v.first == key) return v.second;
+        return std::string();
+    };
+    if (value("FileVersion").empty()) defaults.SetVersionInfo("FileVersion", value("ProductVersion"));
+    if (value("ProductVersion").empty()) defaults.SetVersionInfo("ProductVersion", value("FileVersion"));
+    for (const char *key : kVersionInfoKeys)
+        if (!value(key).empty()) info.strings.emplace_back(key, value(key));
+    return ReadNumericVersion(defaults, "FileVersion", info.fileVersion) &&
+           ReadNumericVersion(defaults, "ProductVersion", info.productVersion);
+}
+
+// --icon and the version information: the stub's copy for this package,
+// made here in memory so that a bad icon, value or stub stops the run
+// before anything is written. Nothing given: the stub goes in as it is.
+bool PrepareIdentity(const CommandLine &line, PackageJob &job)
+{
+    bool versionGiven = job.settings.versionSection || !job.settings.versionInfo.empty() || line.Has("--version-info");
+    if (!line.Has("--icon") && !versionGiven) return true;
+    peres::Identity identity;
+    identity.setVersion = true;
+    if (!CollectVersionInfo(line, job, identity.version)) return false;
+    std::string bytes, error;
+    if (line.Has("--icon")) {
+        std::string path = line.Value("--icon");
+        if (!ReadFileBytes(FullPath(path), bytes)) {
+            PrintError(path + ": cannot be read");
+            return false;
+        }
+        if (!peres::ParseIcoFile(bytes, identity.icon, error)) {
+            PrintError(path + ": " + error);
+            return false;
+        }
+    }
+    std::string stubName = ToUtf8(job.stub.c_str());
+    if (!ReadFileBytes(job.stub, bytes)) {
+        PrintError(stubName + ": cannot be read");
+        return false;
+    }
+    if (!peres::SetPackageIdentity(bytes, identity, job.identityStub, error)) {
+        // The version resource's own limits are the author's values, not the stub.
+        if (error.compare(0, 24, "the version information ") == 0)
+            PrintError(error);
+        else
+            PrintError(stubName + ": its resources cannot take the package's icon and version information (" + error +
+                       ")");
+        return false;
+    }
+    job.identity = true;
+    return true;
+}
+
+// The stub of this package, when it has an identity of its own.
+bool WriteIdentityStub(PackageJob &job)
+{
+    if (!job.identity) return true;
+    VoText path = Join(job.work, "voxstub.exe");
+    if (!WriteFileBytes(path, job.identityStub)) {
+        PrintError(ToUtf8(path.c_str()) + ": cannot be written");
+        return false;
+    }
+    job.stub = path;
+    return true;
+}
+
 bool WriteFileBytes(const VoText &path, const std::string &bytes)
 {
     HVOFILE file = VoFileOpen(path.c_str(), VO_ACCESS_WRITE, 0, VO_CREATE_ALWAYS);
@@ -340,7 +466,8 @@ bool PrepareJob(const CommandLine &line, PackageJob &job)
         PrintError(line.Value("-o") + ": exists (use --force to replace it)");
         return false;
     }
-    return ReadLevel(line, &job.level) && ReadThreads(line, &job.threads) && FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
+    return ReadLevel(line, &job.level) && ReadThreads(line, &job.threads) && FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job) &&
+           PrepareIdentity(line, job);
 }
 
 }  // namespace
@@ -352,7 +479,7 @@ int CommandPackage(const CommandLine &line)
     if (!CreateWorkFolder(job)) return VOXPACK_USAGE;
     CConsoleProgress progress(line.Value("-o"), IsTerminal(), line.Has("-v"));
     uint64_t bytes = 0;
-    bool ok = BuildControlArchive(job, progress) && BuildPayload(job, progress, &bytes) && JoinWithStub(job, progress);
+    bool ok = WriteIdentityStub(job) && BuildControlArchive(job, progress) && BuildPayload(job, progress, &bytes) && JoinWithStub(job, progress);
     progress.Finish();
     VoDeleteDirectoryTree(job.work.c_str(), 1);
     if (!ok) {

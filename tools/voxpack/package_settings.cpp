@@ -13,6 +13,17 @@
 const char *const kPackageKeys[11] = {"Banner", "DefaultTarget", "Name", "SetupApp", "SetupAppParams", "Title",
                                       "TitleFont", "TitleFontColor", "LCID", "ExtractToTemp", "ShowOverwrite"};
 
+const char *const kVersionInfoKeys[10] = {"CompanyName",      "FileDescription",  "FileVersion",    "InternalName",
+                                         "LegalCopyright",   "LegalTrademarks",  "OriginalFilename", "ProductName",
+                                         "ProductVersion",   "Comments"};
+
+const char *CanonicalVersionInfoKey(const std::string &key)
+{
+    for (const char *known : kVersionInfoKeys)
+        if (strcasecmp(known, key.c_str()) == 0) return known;
+    return nullptr;
+}
+
 namespace {
 
 const char *CanonicalKey(const std::string &key)
@@ -61,6 +72,16 @@ std::string PackageSettings::Get(const std::string &key, const std::string &fall
     return fallback;
 }
 
+void PackageSettings::SetVersionInfo(const std::string &key, const std::string &value)
+{
+    for (auto &v : versionInfo)
+        if (v.first == key) {
+            v.second = value;
+            return;
+        }
+    versionInfo.emplace_back(key, value);
+}
+
 void PackageSettings::Set(const std::string &key, const std::string &value)
 {
     for (auto &v : values)
@@ -91,7 +112,7 @@ bool ReadPackageSettings(const std::string &path, PackageSettings &out, std::str
         error = "cannot be read";
         return false;
     }
-    bool inSection = false;
+    enum { kOther, kStowage, kVersion } section = kOther;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -99,14 +120,26 @@ bool ReadPackageSettings(const std::string &path, PackageSettings &out, std::str
         start = end == std::string::npos ? text.size() : end + 1;
         if (line.empty() || line[0] == ';') continue;
         if (line[0] == '[') {
-            inSection = strcasecmp(line.c_str(), "[Stowage]") == 0;
+            section = strcasecmp(line.c_str(), "[Stowage]") == 0       ? kStowage
+                      : strcasecmp(line.c_str(), "[VersionInfo]") == 0 ? kVersion
+                                                                       : kOther;
+            if (section == kVersion) out.versionSection = true;
             continue;
         }
         size_t equals = line.find('=');
-        if (!inSection || equals == std::string::npos) continue;
+        if (section == kOther || equals == std::string::npos) continue;
         std::string key = Trim(line.substr(0, equals));
         std::string value = Trim(line.substr(equals + 1));
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        if (section == kVersion) {
+            const char *canonical = CanonicalVersionInfoKey(key);
+            if (!canonical) {
+                error = "unknown key '" + key + "' in section VersionInfo";
+                return false;
+            }
+            out.SetVersionInfo(canonical, value);
+            continue;
+        }
         const char *canonical = CanonicalKey(key);
         if (!canonical) {
             error = "unknown setting '" + key + "' in section Stowage";
