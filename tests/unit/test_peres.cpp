@@ -489,7 +489,9 @@ TEST(PeResources, OnlyTheVersion)
     auto before = Resources(stub), after = Resources(out);
     ASSERT_EQ(before.size(), after.size());
     for (size_t i = 0; i < before.size(); ++i)
-        if (before[i].type.id != 16) EXPECT_TRUE(before[i].data == after[i].data);
+        if (before[i].type.id != 16) {
+            EXPECT_TRUE(before[i].data == after[i].data);
+        }
 }
 
 TEST(PeResources, SectionsThatCannotMove)
