@@ -232,9 +232,7 @@ bool ReadFileBytes(const VoText &path, std::string &bytes)
 // refused rather than guessed at.
 bool ReadNumericVersion(const PackageSettings &settings, const char *key, uint16_t out[4])
 {
-    std::string text = settings.Get(key);
-    for (const auto &v : settings.versionInfo)
-        if (v.first == key) text = v.second;
+    std::string text = settings.GetVersionInfo(key);
     if (text.empty() || peres::ParseVersionNumber(text, out)) return true;
     PrintError(std::string(key) + " '" + text +
                "' is not a version of the form a.b.c.d (up to four numbers from 0 to 65535), which the file's "
@@ -266,11 +264,7 @@ bool CollectVersionInfo(const CommandLine &line, PackageJob &job, peres::Version
     defaults.SetVersionInfo("ProductName", settings.Get("Name"));
     defaults.SetVersionInfo("OriginalFilename", BaseName(ToUtf8(job.output.c_str())));
     for (const auto &v : settings.versionInfo) defaults.SetVersionInfo(v.first, v.second);
-    auto value = [&](const char *key) {
-        for (const auto &v : defaults.versionInfo)
-            if (v.first == key) return v.second;
-        return std::string();
-    };
+    auto value = [&](const char *key) { return defaults.GetVersionInfo(key); };
     if (value("FileVersion").empty()) defaults.SetVersionInfo("FileVersion", value("ProductVersion"));
     if (value("ProductVersion").empty()) defaults.SetVersionInfo("ProductVersion", value("FileVersion"));
     for (const char *key : kVersionInfoKeys)

@@ -72,6 +72,13 @@ std::string PackageSettings::Get(const std::string &key, const std::string &fall
     return fallback;
 }
 
+std::string PackageSettings::GetVersionInfo(const std::string &key) const
+{
+    for (const auto &v : versionInfo)
+        if (v.first == key) return v.second;
+    return std::string();
+}
+
 void PackageSettings::SetVersionInfo(const std::string &key, const std::string &value)
 {
     for (auto &v : versionInfo)

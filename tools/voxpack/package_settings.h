@@ -28,6 +28,7 @@ struct PackageSettings {
     std::string Get(const std::string &key, const std::string &fallback = "") const;
     void Set(const std::string &key, const std::string &value);
     void SetVersionInfo(const std::string &key, const std::string &value);
+    std::string GetVersionInfo(const std::string &key) const;  // "" when not set
 };
 
 // Reads section "Stowage" (and "VersionInfo") of an INI file in UTF-8 (with or without a byte
