@@ -3,13 +3,17 @@
 //
 // The engine keeps no catalogue of entries in memory: queries walk the
 // central directory in the file, except that a table of record positions is
-// built once for the queries by index. Every failure is reported to the
+// built once for the queries by index, and an index of the names once for
+// the queries by name. Every failure is reported to the
 // progress object (when there is one) with a diagnostic code and the failing
 // operation's name, then returned as a result code.
 //
 // Entry names always use "\" as separator. On POSIX they are mapped to "/"
 // where they meet the file system.
 #pragma once
+
+#include <set>
+#include <string>
 
 #include "archive/progress.h"
 #include "archive/records.h"
@@ -35,10 +39,24 @@
 #define ARC_ADD_NOTOTAL       0x2u  // only SetText(path), no Begin with a total
 #define ARC_ADD_REPLACE       0x4u  // appending: an entry of the same name is replaced without a question
 #define ARC_ADD_CLEARREADONLY 0x8u  // the stored attributes lose the read-only bit
+// Names Windows cannot hold (ArcWindowsNameProblem), and names equal to one
+// added before by this object but for letter case, are refused: reported
+// (ARC_ERR_BADNAME, ARC_ERR_DUPLICATE, with the path), left out (a folder
+// with everything below it), and the add goes on.
+#define ARC_ADD_WINDOWSNAMES  0x10u
+// A file whose deflated form is no smaller than the file itself is stored
+// instead (method ARC_METHOD_STORE, the level as given).
+#define ARC_ADD_STOREGROWN    0x20u
+// Appending: an entry of the same name that the file matches (a folder
+// entry for a folder; the same size and time for a file) is kept as it is,
+// without a question. With ARC_ADD_REPLACE the others are replaced.
+#define ARC_ADD_SKIPSAME      0x40u
 
 // Delete, split and merge flags.
 #define ARC_QUIET     0x1u  // no Begin with totals
 #define ARC_OVERWRITE 0x4u  // SplitSEA and SplitArchive replace existing output files without a question
+// CreateSEA flag.
+#define ARC_SEA_NAME_ONLY 0x2u  // the base name is the archive's file name, without its folder
 
 // Size of the chunks data moves in, and of the inflate output buffer.
 #define ARC_CHUNK_SIZE        0x40000
@@ -149,7 +167,8 @@ public:
     // S_OK, or the failure extracting it would give (each one reported).
     HRESULT VerifyEntry(int index);
 
-    // Writing: adding, deleting, comments.
+    // Writing: adding, deleting, comments. With an archive folder F a file
+    // goes in as F\name, a folder whole below F (F\name\...).
     HRESULT AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32_t level, uint32_t flags,
                               const VOCHAR *folder);
     HRESULT GetSizeAddEntry(const VOCHAR *path, uint64_t *size, uint32_t flags);
@@ -162,6 +181,19 @@ public:
     // skips, as it skips the archive being written; four at most (false
     // when there is no room). They last as long as the object.
     bool ExcludeFromAdd(const VOCHAR *path);
+    // For reproducible archives: with a time set, folder entries carry it in
+    // place of the moment of the add, and file times after it are cut to it.
+    // 0 (the default) keeps the clock and the files' own times.
+    void SetLatestTime(VOFILETIME time) { m_latestTime = time; }
+    // A test of the caller's that leaves files and folders out of every add
+    // and estimate (null: none): true for a full path to skip. A folder
+    // left out is left out with everything below it.
+    typedef bool (*AddFilter)(void *context, const VOCHAR *path);
+    void SetAddFilter(AddFilter filter, void *context)
+    {
+        m_addFilter = filter;
+        m_addFilterContext = context;
+    }
     // Sets (or with null, clears) the supplier of prepared deflated data.
     void SetCompressedSupplier(IArcCompressedSupplier *supplier) { m_supplier = supplier; }
     void AddVolumeComment(const VOCHAR *text);
@@ -221,6 +253,8 @@ protected:
     HRESULT MapCentralDirectories(int count);
     int GetDirectoryRecord(int index, ArcDirectoryEntry *entry);
     HRESULT FindEntryByName(const VOCHAR *name, ArcDirectoryEntry *entry);
+    HRESULT IndexEntryNames(ArcDirectoryEntry *entry);
+    void ForgetEntryNames();
     bool IsOpen() const { return m_mode != ARC_OPEN_CREATE; }
     bool HasEndRecord() const { return m_endRecord.signature == ARC_END_SIGNATURE; }
     int32_t QueryByIndex(int index, ArcDirectoryEntry *entry);
@@ -265,17 +299,37 @@ protected:
 
     // Writing internals.
     HRESULT FinishWriting();
-    HRESULT AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder);
+    HRESULT AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder, uint32_t attributes);
     HRESULT AddDirectory(const VOCHAR *path, size_t baseLength);
     HRESULT AddDirectoryTree(const VOCHAR *path, size_t baseLength);
     bool IsExcludedFromAdd(const VOCHAR *path) const;
+    bool RefuseAddName(const VOCHAR *name, const VOCHAR *path, const char *operation);
+    struct NameLess {
+        bool operator()(const std::basic_string<VOCHAR> &a, const std::basic_string<VOCHAR> &b) const
+        {
+            return VoStrCmpI(a.c_str(), b.c_str()) < 0;
+        }
+    };
+    std::set<std::basic_string<VOCHAR>, NameLess> m_addedNames;  // under ARC_ADD_WINDOWSNAMES
+    uint32_t m_refusedNames = 0;
+    VOCHAR m_treeFolder[ARC_TEXT_UNITS] = {0};  // the archive folder of the folder being added
     VOCHAR m_addExclusions[4][ARC_TEXT_UNITS] = {};
     HRESULT AddWildcard(const VOCHAR *path, size_t baseLength);
-    HRESULT AskReplaceEntry(const VOCHAR *name, bool *keepOld);
+    HRESULT AskReplaceEntry(const VOCHAR *name, const VOCHAR *path, bool *keepOld);
+    bool IsSameAsEntry(const VOCHAR *path, const ArcDirectoryRecord &record) const;
+    bool HasRoomForAdd(uint64_t size);
     HRESULT NoCompressFile(HVOFILE file, struct ArcEntryItem *item);
     HRESULT CompressZipFile(HVOFILE file, struct ArcEntryItem *item);
     HRESULT CopyCompressedFile(struct ArcEntryItem *item);
+    HRESULT StoreInstead(HVOFILE file, struct ArcEntryItem *item, const char *operation);
     HRESULT WriteOutput(const void *bytes, uint32_t size, const char *operation);
+    HRESULT WriteToFile(const void *bytes, uint32_t size, const char *operation);
+    uint8_t *PendingBuffer();
+    HRESULT FlushOutput(const char *operation);
+    void DropPendingOutput() { m_pendingSize = 0; }
+    HRESULT PatchOutput(uint64_t offset, const uint8_t *bytes, uint32_t size, const char *operation,
+                        const VOCHAR *detail);
+    HRESULT CopyIntoOutput(HVOFILE source, int64_t sourcePosition, uint64_t size);
     HRESULT WriteEntryHeader(struct ArcEntryItem *item, const char *operation);
     HRESULT InsertEntryItem(const struct ArcEntryItem *item);
     HRESULT MeasureAdd(const VOCHAR *path, uint32_t flags, struct ArcAddTally &tally, bool report);
@@ -300,6 +354,13 @@ protected:
     HRESULT NameFinishedOutputs(HRESULT result);
     HRESULT FileCopy(const VOCHAR *source, const VOCHAR *destination);
 
+    // The buffers reused from one entry to the next (work_buffers.h): made
+    // at first use, freed at Close; null when out of memory.
+    class CArcWorkBuffers *WorkBuffers();
+    void ReleaseWorkBuffers();
+    // The reused ARC_CHUNK_SIZE buffer; null, reported, when out of memory.
+    uint8_t *ChunkBuffer(const char *operation);
+
     // The engine's single error path.
     void ReportError(uint32_t diagnostic, const char *operation, const VOCHAR *detail = nullptr);
     void ReportError(uint32_t diagnostic, const char *operation, int number);
@@ -310,6 +371,9 @@ protected:
     uint64_t m_outputPosition;
     CVoArchiveProgress *m_progress;
     IArcCompressedSupplier *m_supplier = nullptr;
+    VOFILETIME m_latestTime = 0;
+    AddFilter m_addFilter = nullptr;
+    void *m_addFilterContext = nullptr;
     uint32_t m_mode;
     uint32_t m_addMethod;
     uint32_t m_addLevel;
@@ -337,6 +401,13 @@ protected:
     int64_t *m_recordPositions;
     int m_recordPositionCount;
     bool m_refusedEntry;
+    class CArcWorkBuffers *m_work = nullptr;
+    class CArcNameIndex *m_nameIndex = nullptr;  // built by the first lookup by name
+    // Output written by WriteOutput and not yet in the file: it belongs at
+    // the output's end (m_outputPosition - m_pendingSize up to
+    // m_outputPosition), where the output file stands.
+    uint8_t *m_pending = nullptr;
+    uint32_t m_pendingSize = 0;
     // The folder (with its separator) the last extracted entry went into,
     // known to exist with no link on its way below the destination: the
     // next entry of the same folder checks only what lies below it.

@@ -49,16 +49,20 @@ void CArcDeflatePool::Plan(CArchive2 &archive, const VOCHAR *path, uint32_t flag
     struct Context {
         std::deque<Job> *jobs;
         uint32_t level;
-    } context = {&m_jobs, level};
+        uint64_t *files;
+    } context = {&m_jobs, level, &m_plannedFiles};
     auto visit = [](void *c, const VOCHAR *file, uint64_t size) {
         Context *ctx = (Context *)c;
+        ++*ctx->files;
         if (size == 0) return;  // nothing to deflate
         ctx->jobs->emplace_back();
         ctx->jobs->back().path = file;
         ctx->jobs->back().size = size;
         ctx->jobs->back().level = ctx->level;
     };
+    size_t first = m_jobs.size();
     archive.EnumerateAddEntry(path, flags, visit, &context);
+    for (size_t i = first; i < m_jobs.size(); ++i) m_plannedBytes += m_jobs[i].size;
 }
 
 namespace {
@@ -116,6 +120,9 @@ bool CArcDeflatePool::PickJob(size_t *index)
 
 void CArcDeflatePool::Work()
 {
+    // One deflate state and one pair of buffers serve all of this worker's
+    // files.
+    CArcDeflater deflater;
     for (;;) {
         size_t index;
         {
@@ -127,11 +134,11 @@ void CArcDeflatePool::Work()
                 m_changed.wait(lock);
             }
         }
-        DeflateJob(index);
+        DeflateJob(index, deflater);
     }
 }
 
-void CArcDeflatePool::DeflateJob(size_t index)
+void CArcDeflatePool::DeflateJob(size_t index, CArcDeflater &deflater)
 {
     Job &job = m_jobs[index];
     ArcDeflateResult r;
@@ -140,7 +147,7 @@ void CArcDeflatePool::DeflateJob(size_t index)
         r.hr = VO_E_READ;
     } else {
         WorkerSink sink(*this, index);
-        r = ArcDeflateFile(file, job.size, (int)job.level, sink);
+        r = deflater.DeflateFile(file, job.size, (int)job.level, sink);
         VoFileClose(file);
     }
     {

@@ -7,7 +7,8 @@
 // Memory is bounded: deflated bytes waiting for the engine are held to a
 // cap, beyond which workers wait (the file the engine is writing may hold a
 // further ARC_POOL_HEAD_BYTES, so the pool never stalls). Each worker also
-// holds its read and deflate buffers, under 1 MiB.
+// holds its read and deflate buffers, under 1 MiB, kept from one file to
+// the next.
 //
 // Files of ARC_POOL_EARLY_BYTES and more start first, largest first, when
 // their whole output fits in what the cap leaves (that room is reserved for
@@ -32,6 +33,8 @@
 
 #include "archive/archive.h"
 
+class CArcDeflater;
+
 // Deflated bytes waiting for the engine, by default, in MiB.
 #define ARC_POOL_DEFAULT_CAP_MIB 64
 // What the file being written may hold beyond the cap.
@@ -50,8 +53,9 @@ public:
     // at level. Call before Start.
     void Plan(CArchive2 &archive, const VOCHAR *path, uint32_t flags, uint32_t level);
     void Start();
-    // Files planned so far.
-    size_t PlannedFiles() const { return m_jobs.size(); }
+    // Files planned so far, and their bytes.
+    uint64_t PlannedFiles() const { return m_plannedFiles; }  // empty ones too
+    uint64_t PlannedBytes() const { return m_plannedBytes; }
     // Files whose deflated bytes the engine took from the pool.
     size_t SuppliedFiles() const { return m_supplied; }
 
@@ -83,7 +87,7 @@ private:
     // none may start now.
     bool PickJob(size_t *index);
     bool AllStarted();
-    void DeflateJob(size_t index);
+    void DeflateJob(size_t index, CArcDeflater &deflater);
     void Release(Job &job);
     // Worker side: waits for room, then queues one piece of a job; false
     // when the job was dropped or the pool stops.
@@ -106,6 +110,8 @@ private:
     std::vector<size_t> m_early;  // large files, largest first
     bool m_stopping = false;
     size_t m_supplied = 0;
+    uint64_t m_plannedBytes = 0;
+    uint64_t m_plannedFiles = 0;
     std::unique_ptr<Piece> m_handed;  // the piece the engine holds
     std::vector<std::unique_ptr<Piece>> m_free;
 };

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <zlib.h>
 
 #include "fileio.h"
 #include "platform.h"
@@ -30,8 +31,31 @@ struct ArcDeflateResult {
     uint64_t stored = 0;      // deflated bytes produced
 };
 
-// Deflates the next size bytes of file in ARC_CHUNK_SIZE chunks: raw
-// deflate, window bits -15, memory level 8, default strategy. An empty file
-// gives no bytes and CRCs of 0. The input and output buffers are allocated
-// once per file.
-ArcDeflateResult ArcDeflateFile(HVOFILE file, uint64_t size, int level, IArcDeflateSink &sink);
+// Deflates files one after another with one deflate state and one pair of
+// buffers, reset between files, so that a small file costs no allocation
+// and no fresh pages. The buffers and state (under 1 MiB) are allocated at
+// the first file and freed with the object.
+class CArcDeflater {
+public:
+    CArcDeflater();
+    ~CArcDeflater();
+    CArcDeflater(const CArcDeflater &) = delete;
+    CArcDeflater &operator=(const CArcDeflater &) = delete;
+
+    // Deflates the next size bytes of file in ARC_CHUNK_SIZE chunks: raw
+    // deflate, window bits -15, memory level 8, default strategy. An empty
+    // file gives no bytes and CRCs of 0. The bytes are the same as from a
+    // fresh deflate state.
+    ArcDeflateResult DeflateFile(HVOFILE file, uint64_t size, int level, IArcDeflateSink &sink);
+
+private:
+    // A state ready for a new stream at level; false when out of memory.
+    bool Prepare(int level);
+    HRESULT FlushOutput(IArcDeflateSink &sink, ArcDeflateResult &r);
+
+    z_stream m_stream;
+    bool m_started = false;
+    int m_level = 0;
+    uint8_t *m_input = nullptr;
+    uint8_t *m_output = nullptr;
+};

@@ -91,10 +91,8 @@ HRESULT CArchive2::SubmitDeleteList()
         }
         copyAnnounced = true;
         uint64_t span = ArcEntryDataOffset(&r) - r.localHeaderOffset + r.compressedSize;
-        result = BlockCopy(m_readFile, (int64_t)(m_startOffset + r.localHeaderOffset), span, m_outputFile,
-                           (int64_t)(m_startOffset + m_outputPosition));
+        result = CopyIntoOutput(m_readFile, (int64_t)(m_startOffset + r.localHeaderOffset), span);
         if (FAILED(result)) break;
-        m_outputPosition += span;
     }
     if (SUCCEEDED(result) && FAILED(hr)) result = hr;
     if (SUCCEEDED(result)) result = WriteKeptDirectory();
@@ -112,19 +110,14 @@ HRESULT CArchive2::WriteKeptDirectory()
     for (hr = FindFirstCentralDirectory(&entry); hr == S_OK; hr = FindNextCentralDirectory(&entry), ++index) {
         ArcDeleteItem *item = DeleteItem(m_entryList, index);
         if (!item || item->deleteFlag) continue;
-        uint64_t span = ArcDirectoryRecordSpan(&entry.record);
-        int64_t to = (int64_t)(m_startOffset + m_outputPosition);
-        HRESULT result = BlockCopy(m_readFile, m_directoryCursor, span, m_outputFile, to);
+        uint64_t at = m_outputPosition;
+        HRESULT result = CopyIntoOutput(m_readFile, m_directoryCursor, ArcDirectoryRecordSpan(&entry.record));
         if (FAILED(result)) return result;
         // The copied record points at the entry's new place.
         uint8_t offset[8];
         ArcPut64(offset, (uint64_t)item->newOffset);
-        if (!VoFileSeek(m_outputFile, to + 76) || !VoFileWrite(m_outputFile, offset, sizeof offset) ||
-            !VoFileSeek(m_outputFile, to + (int64_t)span)) {
-            ReportError(ARC_ERR_WRITE, "SubmitDeleteList");
-            return VO_E_WRITE;
-        }
-        m_outputPosition += span;
+        result = PatchOutput(at + 76, offset, sizeof offset, "SubmitDeleteList", nullptr);
+        if (FAILED(result)) return result;
     }
     if (FAILED(hr)) return hr;
     return AddEndOfCentralDir(directoryStart);

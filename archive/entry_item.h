@@ -2,16 +2,24 @@
 // written.
 #pragma once
 
+#include <cstddef>
+
 #include "archive/archive.h"
 
 // Create and append modes: one item per entry written since Open, in the
-// order of the central directory to be written.
+// order of the central directory to be written. The list holds each item
+// only up to its name's terminator (ArcEntryItemSize), so that an archive
+// of many entries costs what their names take.
 struct ArcEntryItem {
     ArcLocalHeader header;
     uint64_t headerOffset;  // archive offset of the local header
     VOCHAR name[ARC_TEXT_UNITS];
-    VOCHAR second[ARC_TEXT_UNITS];  // always empty
 };
+
+inline size_t ArcEntryItemSize(const ArcEntryItem *item)
+{
+    return offsetof(ArcEntryItem, name) + (VoStrLen(item->name) + 1) * sizeof(VOCHAR);
+}
 
 // Delete mode: one item per directory record of the archive.
 struct ArcDeleteItem {

@@ -7,17 +7,11 @@
 
 #include "archive/data_source.h"
 #include "archive/names.h"
+#include "archive/work_buffers.h"
 #include "files/files.h"
 #include "format/format.h"
 
 namespace {
-
-// Owns a zero-filled buffer for the length of one entry.
-struct Buffer {
-    uint8_t *bytes;
-    explicit Buffer(size_t size) : bytes((uint8_t *)VoMemAlloc(size)) {}
-    ~Buffer() { VoMemFree(bytes); }
-};
 
 uint32_t Crc(uint32_t crc, const uint8_t *bytes, uint32_t size)
 {
@@ -480,9 +474,8 @@ HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const Arc
                                                 const VOCHAR *target)
 {
     const char *operation = "ExtractInternalNoCompression";
-    Buffer buffer(ARC_CHUNK_SIZE);
-    if (!buffer.bytes) {
-        ReportError(ARC_ERR_NOMEMORY, operation);
+    uint8_t *buffer = ChunkBuffer(operation);
+    if (!buffer) {
         if (out) VoFileClose(out);
         return E_OUTOFMEMORY;
     }
@@ -495,9 +488,9 @@ HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const Arc
     HRESULT result = S_OK;
     while (remaining > 0) {
         uint32_t got = 0;
-        result = ReadChunk(source, buffer.bytes, remaining, &got, dataCrc, operation);
+        result = ReadChunk(source, buffer, remaining, &got, dataCrc, operation);
         if (FAILED(result)) break;
-        result = WriteChunk(out, buffer.bytes, got, contentCrc, target, operation);
+        result = WriteChunk(out, buffer, got, contentCrc, target, operation);
         if (FAILED(result)) break;
     }
     if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
@@ -508,24 +501,14 @@ HRESULT CArchive2::ExtractInternalNoCompression(ArcDataSource &source, const Arc
     return FinishTarget(out, entry, dataCrc, contentCrc, operation);
 }
 
-namespace {
-
-// Inflate state for one entry, ended on every path.
-struct Inflater {
-    z_stream stream;
-    bool started = false;
-    Inflater() { memset(&stream, 0, sizeof stream); }
-    ~Inflater() { if (started) inflateEnd(&stream); }
-};
-
-}  // namespace
-
 HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const ArcDirectoryEntry *entry, HVOFILE out,
                                                  const VOCHAR *target)
 {
     const char *operation = "ExtractInternalZipCompression";
-    Buffer input(ARC_CHUNK_SIZE + 4), output(ARC_INFLATE_OUT_SIZE);
-    if (!input.bytes || !output.bytes) {
+    CArcWorkBuffers *work = WorkBuffers();
+    uint8_t *input = work ? work->Chunk() : nullptr;
+    uint8_t *output = input ? work->InflateOutput() : nullptr;
+    if (!output) {
         ReportError(ARC_ERR_NOMEMORY, operation);
         if (out) VoFileClose(out);
         return E_OUTOFMEMORY;
@@ -539,29 +522,26 @@ HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const Ar
     uint64_t remainingIn = entry->record.compressedSize;
     uint64_t written = 0;
     HRESULT result = S_OK;
-    Inflater z;
-    if (remainingIn > 0) {
-        // Raw deflate (no header); the current zlib needs no extra byte to
-        // see the end of such a stream.
-        if (inflateInit2(&z.stream, -15) != Z_OK) {
-            ReportError(ARC_ERR_NOMEMORY, operation);
-            if (out) VoFileClose(out);
-            return E_OUTOFMEMORY;
-        }
-        z.started = true;
+    // Raw deflate (no header); the current zlib needs no extra byte to see
+    // the end of such a stream.
+    z_stream *z = remainingIn > 0 ? work->Inflater() : nullptr;
+    if (remainingIn > 0 && !z) {
+        ReportError(ARC_ERR_NOMEMORY, operation);
+        if (out) VoFileClose(out);
+        return E_OUTOFMEMORY;
     }
-    while (z.started) {
-        if (z.stream.avail_in == 0 && remainingIn > 0) {
+    while (z) {
+        if (z->avail_in == 0 && remainingIn > 0) {
             uint32_t got = 0;
-            result = ReadChunk(source, input.bytes, remainingIn, &got, dataCrc, operation);
+            result = ReadChunk(source, input, remainingIn, &got, dataCrc, operation);
             if (FAILED(result)) break;
-            z.stream.next_in = input.bytes;
-            z.stream.avail_in = got;
+            z->next_in = input;
+            z->avail_in = got;
         }
-        z.stream.next_out = output.bytes;
-        z.stream.avail_out = ARC_INFLATE_OUT_SIZE;
-        int status = inflate(&z.stream, Z_NO_FLUSH);
-        uint32_t produced = ARC_INFLATE_OUT_SIZE - z.stream.avail_out;
+        z->next_out = output;
+        z->avail_out = ARC_INFLATE_OUT_SIZE;
+        int status = inflate(z, Z_NO_FLUSH);
+        uint32_t produced = ARC_INFLATE_OUT_SIZE - z->avail_out;
         if (status != Z_OK && status != Z_STREAM_END && !(status == Z_BUF_ERROR && produced)) {
             // Corrupt data, or a stream that has not ended when all its
             // stored bytes were offered.
@@ -576,7 +556,7 @@ HRESULT CArchive2::ExtractInternalZipCompression(ArcDataSource &source, const Ar
                 result = VO_E_BADDATA;
                 break;
             }
-            result = WriteChunk(out, output.bytes, produced, contentCrc, target, operation);
+            result = WriteChunk(out, output, produced, contentCrc, target, operation);
             if (FAILED(result)) break;
             written += produced;
         }

@@ -50,7 +50,49 @@ bool IsDotDot(const VOCHAR *component, size_t length)
     return dots >= 2;
 }
 
+// What is wrong with one part of a name (between separators), or null.
+const char *PartProblem(const VOCHAR *part, size_t length)
+{
+    if (length == 0) return "an empty folder name (two separators in a row)";
+    if (IsDotDot(part, length)) return "a '..' part, which leaves the destination";
+    if (IsDeviceName(part, length)) return "a device name of Windows (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
+    for (size_t i = 0; i < length; ++i) {
+        VOCHAR c = part[i];
+        if (c < 0x20) return "a control character, which Windows refuses in names";
+        if (c == ':' || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*')
+            return "a character Windows refuses in names (< > : \" | ? *)";
+    }
+    if (part[length - 1] == '.' || part[length - 1] == ' ')
+        return "a name ending in a dot or a blank, which Windows drops";
+    return nullptr;
+}
+
 }  // namespace
+
+const char *ArcWindowsNameProblem(const VOCHAR *name)
+{
+    if (!name || !*name) return "an empty name";
+    if (IsSeparator(name[0])) return "an absolute path";
+    if (name[1] == ':' && ((name[0] | 0x20) >= 'a' && (name[0] | 0x20) <= 'z')) return "a path with a drive";
+    const VOCHAR *part = name;
+    for (const VOCHAR *p = name;; ++p) {
+        if (*p && !IsSeparator(*p)) continue;
+        if (*p || p != part) {  // a folder entry's trailing separator ends no part
+            const char *problem = PartProblem(part, (size_t)(p - part));
+            if (problem) return problem;
+        }
+        if (!*p) return nullptr;
+        part = p + 1;
+    }
+}
+
+const char *ArcFileNameProblem(const VOCHAR *fileName)
+{
+    for (const VOCHAR *p = fileName; p && *p; ++p)
+        if (*p == '\\') return "a '\\' in the name, which Windows takes for a folder";
+    size_t length = VoStrLen(fileName);
+    return length ? PartProblem(fileName, length) : "an empty name";
+}
 
 const VOCHAR *ArcEntryLastPart(const VOCHAR *name)
 {

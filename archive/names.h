@@ -14,6 +14,17 @@ const VOCHAR *ArcEntryLastPart(const VOCHAR *name);
 // separators, since Windows takes either.
 bool ArcIsSafeEntryName(const VOCHAR *name);
 
+// Why Windows could not hold a file or folder of this entry name (a short
+// text for messages), or null when it can: an absolute or drive path, a
+// ".." part, an empty part, a device name (CON, NUL, COM1, ...), a
+// character Windows refuses (< > : " | ? * and control characters), or a
+// part ending in a dot or a blank, which Windows drops. A trailing "\"
+// (a folder entry) is allowed.
+const char *ArcWindowsNameProblem(const VOCHAR *name);
+// The same for one file name as the file system holds it, where "\" is
+// refused too (Windows would take it for a folder).
+const char *ArcFileNameProblem(const VOCHAR *fileName);
+
 // Writes dest + separator + relative, with the entry's "\" turned into the
 // file system's separator. False when the result would not fit size units.
 bool ArcComposeTargetPath(const VOCHAR *dest, const VOCHAR *relative, VOCHAR *out, size_t size);

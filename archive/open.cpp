@@ -1,10 +1,12 @@
 // CArchive2: construction, Open and Close, the end record, the directory
 // walk and the error path.
 #include "archive/archive.h"
+#include "archive/name_index.h"
 #include "archive/signed_tail.h"
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "files/files.h"
 #include "format/format.h"
@@ -46,6 +48,8 @@ CArchive2::CArchive2()
 CArchive2::~CArchive2()
 {
     VoMemFree(m_recordPositions);
+    ForgetEntryNames();
+    ReleaseWorkBuffers();
     if (m_outputFile && m_outputFile != m_readFile) VoFileClose(m_outputFile);
     if (m_readFile) VoFileClose(m_readFile);
     VoList_Destroy(m_entryList);
@@ -119,6 +123,7 @@ HRESULT CArchive2::Open(const VOCHAR *path, uint32_t mode, CVoArchiveProgress *p
     m_directoryCursor = -1;
     m_changed = 0;
     m_checkedFolder[0] = 0;
+    DropPendingOutput();
 
     switch (mode) {
     case ARC_OPEN_CREATE: return OpenCreate();
@@ -259,6 +264,7 @@ HRESULT CArchive2::OpenMultiVol()
 
 HRESULT CArchive2::LoadArchive(HVOFILE file)
 {
+    ForgetEntryNames();
     memset(&m_endRecord, 0, sizeof m_endRecord);
     HRESULT hr = LoadEndOfCentralDirectory(file);
     if (FAILED(hr)) {
@@ -322,6 +328,11 @@ HRESULT CArchive2::FinishWriting()
 HRESULT CArchive2::CloseOutputFile(HRESULT result, bool rewrite, const char *operation)
 {
     if (!m_outputFile) return result;
+    if (SUCCEEDED(result)) {
+        HRESULT flushed = FlushOutput(operation);
+        if (FAILED(flushed)) result = flushed;
+    }
+    DropPendingOutput();
     VOFILETIME times[3];
     if (rewrite && m_readFile && VoFileGetTimes(m_readFile, &times[0], &times[1], &times[2]))
         VoFileSetTimes(m_outputFile, &times[0], &times[1], &times[2]);
@@ -381,6 +392,8 @@ HRESULT CArchive2::Close()
     VoMemFree(m_recordPositions);
     m_recordPositions = nullptr;
     m_recordPositionCount = 0;
+    ForgetEntryNames();
+    ReleaseWorkBuffers();
     m_mode = ARC_OPEN_CREATE;
     m_directoryCursor = -1;
     m_changed = 0;
@@ -515,14 +528,47 @@ HRESULT CArchive2::FindNextCentralDirectory(ArcDirectoryEntry *entry)
     return S_OK;
 }
 
+// The first entry of that name in directory order. The names are indexed at
+// the first lookup with one walk of the directory, so that an add asking
+// about each of its files does not walk the directory for each one.
 HRESULT CArchive2::FindEntryByName(const VOCHAR *name, ArcDirectoryEntry *entry)
 {
-    HRESULT hr = FindFirstCentralDirectory(entry);
-    while (hr == S_OK) {
-        if (VoStrCmpI(entry->name, name) == 0) return S_OK;
-        hr = FindNextCentralDirectory(entry);
+    if (!m_nameIndex) {
+        HRESULT hr = IndexEntryNames(entry);
+        if (hr != S_OK) return hr;
     }
-    return hr;
+    int64_t position = m_nameIndex->Find(name);
+    if (position < 0) return S_FALSE;
+    if (!ReadDirectoryRecord(position, entry)) {
+        ReportError(ARC_ERR_SIGNATURE, "FindNextCentralDirectory");
+        return VO_E_BADSIGNATURE;
+    }
+    m_directoryCursor = position;
+    return S_OK;
+}
+
+// A walk that fails leaves no index: the next lookup walks, and reports,
+// again.
+HRESULT CArchive2::IndexEntryNames(ArcDirectoryEntry *entry)
+{
+    CArcNameIndex *index = new (std::nothrow) CArcNameIndex;
+    if (!index) return E_OUTOFMEMORY;
+    HRESULT hr;
+    for (hr = FindFirstCentralDirectory(entry); hr == S_OK; hr = FindNextCentralDirectory(entry))
+        index->Add(entry->name, m_directoryCursor);
+    if (FAILED(hr)) {
+        delete index;
+        return hr;
+    }
+    index->Sort();
+    m_nameIndex = index;
+    return S_OK;
+}
+
+void CArchive2::ForgetEntryNames()
+{
+    delete m_nameIndex;
+    m_nameIndex = nullptr;
 }
 
 // The table of record positions. The count comes from the file, so it is

@@ -57,6 +57,8 @@
 #define ARC_ERR_CRC        0xAAAAAAAFu
 #define ARC_ERR_NOTOPEN    0xAAAAAAB0u
 #define ARC_ERR_EXISTS     0xAAAAAAB1u  // an output that may not be replaced exists
+#define ARC_ERR_BADNAME    0xAAAAAAB2u  // a name Windows cannot hold, refused when adding
+#define ARC_ERR_DUPLICATE  0xAAAAAAB3u  // a name added before, but for letter case
 
 #define ARC_TEXT_UNITS 260
 

@@ -93,7 +93,7 @@ HRESULT CArchive2::IsSpaceForCreateSEA(const VOCHAR *output, const VOCHAR *stub)
     return needed / 1024 > FreeKilobytes(folder, true) ? S_FALSE : S_OK;
 }
 
-HRESULT CArchive2::CreateSEA(const VOCHAR *output, const VOCHAR *stub, uint32_t)
+HRESULT CArchive2::CreateSEA(const VOCHAR *output, const VOCHAR *stub, uint32_t flags)
 {
     const char *operation = "CreateSEA";
     if (m_mode != ARC_OPEN_SEA || !m_readFile) return E_FAIL;
@@ -156,7 +156,12 @@ HRESULT CArchive2::CreateSEA(const VOCHAR *output, const VOCHAR *stub, uint32_t)
     // The base name records the archive the stub was put in front of. The
     // volumes of a split archive are named after its base name, so that one
     // is kept: the new file must find the same volumes.
-    if (m_volumeCount <= 1 || !m_baseName[0]) VoStrCopyN(m_baseName, m_archivePath, ARC_TEXT_UNITS);
+    // ARC_SEA_NAME_ONLY keeps the folder out: it is the maker's, and means
+    // nothing where the file is run.
+    if (m_volumeCount <= 1 || !m_baseName[0]) {
+        const VOCHAR *name = (flags & ARC_SEA_NAME_ONLY) ? VoGetFileNamePtrW(m_archivePath) : m_archivePath;
+        VoStrCopyN(m_baseName, name, ARC_TEXT_UNITS);
+    }
     m_startOffset = (uint64_t)stubSize;
     m_outputPosition = directoryEnd;
     if (!VoFileSeek(m_outputFile, (int64_t)(m_startOffset + directoryEnd))) {
@@ -176,6 +181,7 @@ HRESULT CArchive2::SplitSEA(const VOCHAR *destination, uint32_t flags)
         // not delete an open file).
         if (m_outputFile) VoFileClose(m_outputFile);
         m_outputFile = nullptr;
+        DropPendingOutput();
         NameFinishedOutputs(hr);
     }
     return hr;

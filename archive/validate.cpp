@@ -54,11 +54,8 @@ HRESULT CArchive2::Ask(const VOCHAR *path, uint32_t question, int32_t &replaceAl
 HRESULT CArchive2::ValidateEntryData(const ArcDirectoryEntry *entry)
 {
     const char *operation = "ValidateEntryData";
-    uint8_t *buffer = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
-    if (!buffer) {
-        ReportError(ARC_ERR_NOMEMORY, operation);
-        return E_OUTOFMEMORY;
-    }
+    uint8_t *buffer = ChunkBuffer(operation);
+    if (!buffer) return E_OUTOFMEMORY;
     if (m_progress) {
         m_progress->SetText(entry->name);
         m_progress->OnStatus(ARC_STAT_VALIDATE);
@@ -83,7 +80,6 @@ HRESULT CArchive2::ValidateEntryData(const ArcDirectoryEntry *entry)
             if (m_progress->GetAnswer() == VO_E_CANCEL) result = VO_E_CANCEL;
         }
     }
-    VoMemFree(buffer);
     if (m_progress) m_progress->OnStatus(ARC_STAT_ITEMDONE);
     if (SUCCEEDED(result) && crc != entry->record.dataCrc) {
         ReportError(ARC_ERR_CRC, operation, entry->name);

@@ -5,6 +5,8 @@
 #include "archive/archive.h"
 #include "archive/deflate_stream.h"
 #include "archive/entry_item.h"
+#include "archive/names.h"
+#include "archive/work_buffers.h"
 #include "files/files.h"
 
 // What an add takes, summed while the source is walked: bytes of files and
@@ -19,13 +21,16 @@ struct ArcAddTally {
 namespace {
 
 // The archive name of a file-system path: the path without its base part,
-// with "\" as separator.
-void MakeEntryName(const VOCHAR *path, size_t baseLength, VOCHAR *name)
+// with "\" as separator, below the archive folder prefix when one is given.
+void MakeEntryName(const VOCHAR *path, size_t baseLength, VOCHAR *name, const VOCHAR *prefix = nullptr)
 {
     size_t length = VoStrLen(path);
     const VOCHAR *relative = baseLength <= length ? path + baseLength : path + length;
     size_t n = 0;
-    for (; relative[n] && n < ARC_MAX_NAME; ++n) name[n] = relative[n] == VO_PATH_SEPARATOR ? (VOCHAR)'\\' : relative[n];
+    for (; prefix && prefix[n] && n < ARC_MAX_NAME; ++n) name[n] = prefix[n];
+    if (n > 0 && n < ARC_MAX_NAME) name[n++] = '\\';
+    for (size_t i = 0; relative[i] && n < ARC_MAX_NAME; ++i, ++n)
+        name[n] = relative[i] == VO_PATH_SEPARATOR ? (VOCHAR)'\\' : relative[i];
     name[n] = 0;
 }
 
@@ -83,29 +88,65 @@ HRESULT CArchive2::WriteEntryHeader(ArcEntryItem *item, const char *operation)
 
 HRESULT CArchive2::InsertEntryItem(const ArcEntryItem *item)
 {
-    HRESULT hr = VoList_AllocAndInsertItem(m_entryList, item, sizeof *item, -1, nullptr);
+    HRESULT hr = VoList_AllocAndInsertItem(m_entryList, item, (int)ArcEntryItemSize(item), -1, nullptr);
     if (FAILED(hr)) return hr;
     ++m_entriesWritten;
     return S_OK;
 }
 
+// True when the file or folder at path is what the entry holds: a folder
+// for a folder entry, else a file of the entry's size and time.
+bool CArchive2::IsSameAsEntry(const VOCHAR *path, const ArcDirectoryRecord &record) const
+{
+    if (record.attributes & ARC_ATTR_FOLDER) return IsFolder(VoPathGetAttributes(path));
+    HVOFILE file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ | VO_SHARE_WRITE, VO_OPEN_EXISTING);
+    if (!file) return false;
+    VOFILETIME time = 0;
+    int64_t size = VoFileGetSize(file);
+    bool timed = VoFileGetTimes(file, nullptr, nullptr, &time);
+    VoFileClose(file);
+    if (m_latestTime && time > m_latestTime) time = m_latestTime;
+    return timed && size >= 0 && (uint64_t)size == record.uncompressedSize && time == record.fileTime;
+}
+
 // In append mode an entry of the same name already in the archive is
-// asked about; *keepOld tells that the user chose to keep it.
-HRESULT CArchive2::AskReplaceEntry(const VOCHAR *name, bool *keepOld)
+// asked about; *keepOld tells that the user chose to keep it (or, under
+// ARC_ADD_SKIPSAME, that the file is the same as the entry).
+HRESULT CArchive2::AskReplaceEntry(const VOCHAR *name, const VOCHAR *path, bool *keepOld)
 {
     *keepOld = false;
-    if (m_mode != ARC_OPEN_APPEND || (m_addFlags & ARC_ADD_REPLACE) || !m_progress) return S_OK;
+    bool skipSame = (m_addFlags & ARC_ADD_SKIPSAME) != 0;
+    bool ask = !(m_addFlags & ARC_ADD_REPLACE) && m_progress;
+    if (m_mode != ARC_OPEN_APPEND || (!skipSame && !ask)) return S_OK;
     ArcDirectoryEntry existing;
     if (FindEntryByName(name, &existing) != S_OK) return S_OK;
+    *keepOld = skipSame && IsSameAsEntry(path, existing.record);
+    if (*keepOld || !ask) return S_OK;
     HRESULT answer = AskOverwrite(name);
     if (answer == 1) *keepOld = true;
     return answer < 0 ? answer : S_OK;
 }
 
+// Under ARC_ADD_WINDOWSNAMES: true (after reporting it) when the entry name
+// is one Windows cannot hold, or one added before but for letter case.
+bool CArchive2::RefuseAddName(const VOCHAR *name, const VOCHAR *path, const char *operation)
+{
+    if (!(m_addFlags & ARC_ADD_WINDOWSNAMES)) return false;
+    uint32_t diagnostic = 0;
+    bool posixName = VO_PATH_SEPARATOR != '\\' && ArcFileNameProblem(VoGetFileNamePtrW(path));
+    if (ArcWindowsNameProblem(name) || posixName) diagnostic = ARC_ERR_BADNAME;
+    else if (!m_addedNames.insert(name).second) diagnostic = ARC_ERR_DUPLICATE;
+    if (!diagnostic) return false;
+    ++m_refusedNames;
+    ReportError(diagnostic, operation, path);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Files
 
-HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder)
+// attributes: the file's, as the caller's walk or check just read them.
+HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder, uint32_t attributes)
 {
     const char *operation = "AddFile";
     ArcEntryItem item;
@@ -118,11 +159,11 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
         }
         MakeEntryName(relative, 0, item.name);
     } else {
-        MakeEntryName(path, baseLength, item.name);
+        MakeEntryName(path, baseLength, item.name, m_treeFolder);
     }
-    if (!item.name[0]) return S_OK;
+    if (!item.name[0] || RefuseAddName(item.name, path, operation)) return S_OK;
     bool keepOld = false;
-    HRESULT hr = AskReplaceEntry(item.name, &keepOld);
+    HRESULT hr = AskReplaceEntry(item.name, path, &keepOld);
     if (FAILED(hr)) return hr;
     if (keepOld) return S_OK;
 
@@ -131,7 +172,6 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
         ReportError(ARC_ERR_OPEN, operation, path);
         return VO_E_OPENFILE;
     }
-    uint32_t attributes = VoPathGetAttributes(path);
     if (m_addFlags & ARC_ADD_CLEARREADONLY) attributes &= ~VO_ATTR_READONLY;
     item.header.method = m_addMethod;
     item.header.level = m_addLevel;
@@ -143,6 +183,7 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
         ReportError(ARC_ERR_FILETIME, operation, path);
         return VO_E_BADDATA;
     }
+    if (m_latestTime && item.header.fileTime > m_latestTime) item.header.fileTime = m_latestTime;
     hr = WriteEntryHeader(&item, operation);
     if (SUCCEEDED(hr)) {
         if (m_addMethod == ARC_METHOD_STORE) hr = NoCompressFile(file, &item);
@@ -150,23 +191,53 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
         else if (m_supplier && m_supplier->BeginFile(path, m_addLevel, item.header.uncompressedSize) == S_OK)
             hr = CopyCompressedFile(&item);
         else hr = CompressZipFile(file, &item);
+        if (SUCCEEDED(hr) && (m_addFlags & ARC_ADD_STOREGROWN) && m_addMethod == ARC_METHOD_DEFLATE &&
+            item.header.uncompressedSize > 0 && item.header.compressedSize >= item.header.uncompressedSize)
+            hr = StoreInstead(file, &item, operation);
     }
     VoFileClose(file);
     if (FAILED(hr)) return hr;
 
-    // The sizes and CRCs describe the bytes actually stored.
-    uint8_t patch[16];
-    ArcPut32(patch, item.header.dataCrc);
-    ArcPut32(patch + 4, item.header.contentCrc);
-    ArcPut64(patch + 8, item.header.compressedSize);
-    int64_t end = (int64_t)(m_startOffset + m_outputPosition);
-    if (!VoFileSeek(m_outputFile, (int64_t)(m_startOffset + item.headerOffset + 28)) ||
-        !VoFileWrite(m_outputFile, patch, sizeof patch) || !VoFileSeek(m_outputFile, end)) {
-        ReportError(ARC_ERR_WRITE, operation, path);
-        return VO_E_WRITE;
-    }
+    // The header describes the bytes actually stored: sizes, CRCs, method.
+    uint8_t patch[ARC_LOCAL_HEADER_SIZE];
+    ArcEncodeLocalHeader(&item.header, patch);
+    hr = PatchOutput(item.headerOffset, patch, sizeof patch, operation, path);
+    if (FAILED(hr)) return hr;
     HRESULT inserted = InsertEntryItem(&item);
     return FAILED(inserted) ? inserted : hr;
+}
+
+// Replaces the entry's deflated data, no smaller than the file, by the file
+// stored, from the same place (the stored form is never longer). Deflated
+// bytes still pending are dropped; those already in the file are written
+// over, and the file is cut after the stored bytes. The file's bytes were
+// counted for the progress once already, so this pass reports none.
+HRESULT CArchive2::StoreInstead(HVOFILE file, ArcEntryItem *item, const char *operation)
+{
+    if (!VoFileSeek(file, 0)) {
+        ReportError(ARC_ERR_READ, operation, item->name);
+        return VO_E_READ;
+    }
+    uint64_t dataStart = item->headerOffset + ARC_LOCAL_HEADER_SIZE + 2 * (uint64_t)item->header.nameLength;
+    uint64_t pendingStart = m_outputPosition - m_pendingSize;
+    bool cutFile = dataStart < pendingStart;
+    m_pendingSize = cutFile ? 0 : m_pendingSize - (uint32_t)(m_outputPosition - dataStart);
+    m_outputPosition = dataStart;
+    if (cutFile && !VoFileSeek(m_outputFile, (int64_t)(m_startOffset + dataStart))) {
+        ReportError(ARC_ERR_WRITE, operation, item->name);
+        return VO_E_WRITE;
+    }
+    item->header.method = ARC_METHOD_STORE;
+    CVoArchiveProgress *progress = m_progress;
+    m_progress = nullptr;
+    HRESULT hr = NoCompressFile(file, item);
+    m_progress = progress;
+    if (SUCCEEDED(hr) && cutFile) hr = FlushOutput(operation);
+    if (SUCCEEDED(hr) && cutFile && !VoFileTruncate(m_outputFile)) {
+        ReportError(ARC_ERR_WRITE, operation, item->name);
+        hr = VO_E_WRITE;
+    }
+    return hr;
 }
 
 // Reports a chunk and takes the pending answer; a cancel, or a negative
@@ -186,11 +257,8 @@ HRESULT CArchive2::NoCompressFile(HVOFILE file, ArcEntryItem *item)
         m_progress->SetText(item->name);
         m_progress->OnStatus(ARC_STAT_ADD);
     }
-    uint8_t *buffer = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
-    if (!buffer) {
-        ReportError(ARC_ERR_NOMEMORY, operation);
-        return E_OUTOFMEMORY;
-    }
+    uint8_t *buffer = ChunkBuffer(operation);
+    if (!buffer) return E_OUTOFMEMORY;
     uint32_t dataCrc = (uint32_t)crc32(0, nullptr, 0), contentCrc = dataCrc;
     uint64_t remaining = item->header.uncompressedSize, stored = 0;
     HRESULT result = S_OK;
@@ -211,7 +279,6 @@ HRESULT CArchive2::NoCompressFile(HVOFILE file, ArcEntryItem *item)
         result = ChunkDone(m_progress, got);
         if (FAILED(result)) break;
     }
-    VoMemFree(buffer);
     item->header.compressedSize = stored;
     item->header.contentCrc = contentCrc;
     item->header.dataCrc = dataCrc;
@@ -249,7 +316,14 @@ HRESULT CArchive2::CompressZipFile(HVOFILE file, ArcEntryItem *item)
         return ((CArchive2 *)self)->WriteOutput(bytes, size, "CompressZipFile");
     };
     EngineSink sink(m_progress, write, this);
-    ArcDeflateResult r = ArcDeflateFile(file, item->header.uncompressedSize, (int)m_addLevel, sink);
+    CArcWorkBuffers *work = WorkBuffers();
+    ArcDeflateResult r;
+    if (work) {
+        r = work->Deflater().DeflateFile(file, item->header.uncompressedSize, (int)m_addLevel, sink);
+    } else {
+        r.hr = E_OUTOFMEMORY;
+        r.diagnostic = ARC_ERR_NOMEMORY;
+    }
     if (r.diagnostic) ReportError(r.diagnostic, operation, item->name);
     if (SUCCEEDED(r.hr)) {
         item->header.compressedSize = r.stored;
@@ -323,6 +397,7 @@ bool CArchive2::IsExcludedFromAdd(const VOCHAR *path) const
         return VoPathNamesEqual(full, excluded);
     };
     if (m_mode == ARC_OPEN_READ) return false;
+    if (m_addFilter && m_addFilter(m_addFilterContext, path)) return true;
     if (names(m_archivePath) || names(m_outputPath)) return true;
     for (const VOCHAR *excluded : m_addExclusions)
         if (names(excluded)) return true;
@@ -334,21 +409,22 @@ HRESULT CArchive2::AddDirectory(const VOCHAR *path, size_t baseLength)
     const char *operation = "AddDirectory";
     ArcEntryItem item;
     memset(&item, 0, sizeof item);
-    MakeEntryName(path, baseLength, item.name);
+    MakeEntryName(path, baseLength, item.name, m_treeFolder);
     size_t n = VoStrLen(item.name);
     if (n == 0 || n >= ARC_MAX_NAME) {
         ReportError(ARC_ERR_INVALIDARG, operation, path);
         return S_FALSE;
     }
     if (item.name[n - 1] != '\\') item.name[n++] = '\\', item.name[n] = 0;
+    if (RefuseAddName(item.name, path, operation)) return S_OK;
     bool keepOld = false;
-    HRESULT hr = AskReplaceEntry(item.name, &keepOld);
+    HRESULT hr = AskReplaceEntry(item.name, path, &keepOld);
     if (FAILED(hr) || keepOld) return hr;
     item.header.method = m_addMethod;
     item.header.level = m_addLevel;
     uint32_t attributes = VoPathGetAttributes(path);
     item.header.attributes = (attributes == VO_INVALID_ATTRIBUTES ? 0 : attributes & ~VO_ATTR_REPARSE) | ARC_ATTR_FOLDER;
-    item.header.fileTime = VoGetSystemTimeAsFileTime();
+    item.header.fileTime = m_latestTime ? m_latestTime : VoGetSystemTimeAsFileTime();
     hr = WriteEntryHeader(&item, operation);
     if (FAILED(hr)) return hr;
     return InsertEntryItem(&item);
@@ -358,8 +434,9 @@ HRESULT CArchive2::AddDirectory(const VOCHAR *path, size_t baseLength)
 // plain files are added.
 HRESULT CArchive2::AddDirectoryTree(const VOCHAR *path, size_t baseLength)
 {
+    uint32_t refused = m_refusedNames;
     HRESULT hr = AddDirectory(path, baseLength);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr) || m_refusedNames != refused) return hr;
     tVOFINDDATA data;
     HVOFIND find = VoFindFirst(path, &data);
     for (bool more = find != nullptr; more && SUCCEEDED(hr); more = VoFindNext(find, &data)) {
@@ -371,7 +448,7 @@ HRESULT CArchive2::AddDirectoryTree(const VOCHAR *path, size_t baseLength)
         }
         if (IsExcludedFromAdd(child)) continue;
         if (IsFolder(data.attributes)) hr = AddDirectoryTree(child, baseLength);
-        else if (IsPlainFile(data.attributes)) hr = AddFile(child, baseLength, nullptr);
+        else if (IsPlainFile(data.attributes)) hr = AddFile(child, baseLength, nullptr, data.attributes);
     }
     if (find) VoFindClose(find);
     return hr;
@@ -398,7 +475,7 @@ HRESULT CArchive2::AddWildcard(const VOCHAR *path, size_t baseLength)
         if (IsFolder(data.attributes)) {
             if (m_addFlags & ARC_ADD_RECURSE) hr = AddDirectoryTree(child, baseLength);
         } else if (IsPlainFile(data.attributes)) {
-            hr = AddFile(child, baseLength, nullptr);
+            hr = AddFile(child, baseLength, nullptr, data.attributes);
         }
     }
     if (find) VoFindClose(find);
@@ -425,7 +502,11 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
         ReportError(ARC_ERR_NOFILE, operation, path);
         return VO_E_NOFILE;
     }
-    if (IsSpaceForAddEntry(path, flags) != S_OK) {
+    // One quiet walk serves the room check and the progress total: a refused
+    // pattern is reported once, by the add itself.
+    ArcAddTally tally;
+    HRESULT measured = MeasureAdd(path, flags, tally, false);
+    if (FAILED(measured) || !HasRoomForAdd(tally.size)) {
         ReportError(ARC_ERR_DISKSPACE, operation);
         return VO_E_DISKFULL;
     }
@@ -434,11 +515,8 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
         if (flags & ARC_ADD_NOTOTAL) {
             m_progress->SetText(path);
         } else {
-            // The estimate is quiet: a refused pattern is reported once, by
-            // the add itself.
-            ArcAddTally tally;
-            result = MeasureAdd(path, flags, tally, false);
             m_progress->Begin(path, ArcLow(tally.size), ArcHigh(tally.size));
+            result = measured;
         }
     }
     m_addMethod = method;
@@ -447,9 +525,12 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
     base[0] = 0;
     VoGetPathNameFromFilePath(path, base, ARC_TEXT_UNITS);
     size_t baseLength = VoStrLen(base);
-    if (IsFolder(attributes) && !(folder && *folder)) result = AddDirectoryTree(path, baseLength);
-    else if (IsPlainFile(attributes)) result = AddFile(path, baseLength, folder);
+    // A folder with an archive folder goes in whole below it.
+    VoStrCopyN(m_treeFolder, IsFolder(attributes) && folder ? folder : VOTEXT(""), ARC_TEXT_UNITS);
+    if (IsFolder(attributes)) result = AddDirectoryTree(path, baseLength);
+    else if (IsPlainFile(attributes)) result = AddFile(path, baseLength, folder, attributes);
     else if (!(folder && *folder)) result = AddWildcard(path, baseLength);
+    m_treeFolder[0] = 0;
     if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
     return result;
 }
@@ -541,12 +622,18 @@ HRESULT CArchive2::IsSpaceForAddEntry(const VOCHAR *path, uint32_t flags)
     ArcAddTally tally;
     HRESULT hr = MeasureAdd(path, flags, tally, false);
     if (FAILED(hr)) return hr;
-    uint64_t needed = tally.size;
+    return HasRoomForAdd(tally.size) ? S_OK : S_FALSE;
+}
+
+// Room for size bytes more (in append mode, and for the copy of the archive).
+bool CArchive2::HasRoomForAdd(uint64_t size)
+{
+    uint64_t needed = size;
     if (m_mode == ARC_OPEN_APPEND) {
         int64_t archiveSize = GetArchiveSize();
         if (archiveSize > 0) needed += (uint64_t)archiveSize;
     }
     VOCHAR root[ARC_TEXT_UNITS];
     if (!VoGetRootPathFromFilePath(m_archivePath, root, ARC_TEXT_UNITS)) VoStrCopyN(root, m_archivePath, ARC_TEXT_UNITS);
-    return needed / 1024 > FreeKilobytes(root, true) ? S_FALSE : S_OK;
+    return needed / 1024 <= FreeKilobytes(root, true);
 }

@@ -4,6 +4,7 @@
 
 #include "archive/archive.h"
 #include "archive/entry_item.h"
+#include "archive/work_buffers.h"
 #include "files/files.h"
 
 namespace {
@@ -19,7 +20,34 @@ HRESULT CArchive2::ReportWriteFailure(const char *operation, const VOCHAR *detai
     return full ? VO_E_DISKFULL : VO_E_WRITE;
 }
 
+// Output gathers in the pending buffer and goes to the file when the buffer
+// is full, before the file is used directly (BlockCopy, a patch outside the
+// buffer) and at Close, so that a small entry costs no system call of its
+// own. Writes of a chunk or more go straight to the file.
 HRESULT CArchive2::WriteOutput(const void *bytes, uint32_t size, const char *operation)
+{
+    if (size == 0) return S_OK;
+    if (m_pendingSize + size > ARC_CHUNK_SIZE) {
+        HRESULT hr = FlushOutput(operation);
+        if (FAILED(hr)) return hr;
+    }
+    if (size >= ARC_CHUNK_SIZE || !PendingBuffer()) return WriteToFile(bytes, size, operation);
+    memcpy(m_pending + m_pendingSize, bytes, size);
+    m_pendingSize += size;
+    m_outputPosition += size;
+    return S_OK;
+}
+
+uint8_t *CArchive2::PendingBuffer()
+{
+    if (!m_pending) {
+        CArcWorkBuffers *work = WorkBuffers();
+        m_pending = work ? work->Pending() : nullptr;
+    }
+    return m_pending;
+}
+
+HRESULT CArchive2::WriteToFile(const void *bytes, uint32_t size, const char *operation)
 {
     if (size && !VoFileWrite(m_outputFile, bytes, size)) {
         // Part of the bytes may have been written: the position follows
@@ -31,6 +59,65 @@ HRESULT CArchive2::WriteOutput(const void *bytes, uint32_t size, const char *ope
     }
     m_outputPosition += size;
     return S_OK;
+}
+
+HRESULT CArchive2::FlushOutput(const char *operation)
+{
+    uint32_t size = m_pendingSize;
+    if (size == 0) return S_OK;
+    m_pendingSize = 0;
+    m_outputPosition -= size;
+    return WriteToFile(m_pending, size, operation);
+}
+
+// Overwrites bytes written before at an archive offset: in the pending
+// buffer while they are there, else in the file, which then returns to
+// the output's end.
+HRESULT CArchive2::PatchOutput(uint64_t offset, const uint8_t *bytes, uint32_t size, const char *operation,
+                               const VOCHAR *detail)
+{
+    uint64_t pendingStart = m_outputPosition - m_pendingSize;
+    if (offset >= pendingStart && offset + size <= m_outputPosition) {
+        memcpy(m_pending + (offset - pendingStart), bytes, size);
+        return S_OK;
+    }
+    HRESULT hr = FlushOutput(operation);
+    if (FAILED(hr)) return hr;
+    int64_t end = (int64_t)(m_startOffset + m_outputPosition);
+    if (!VoFileSeek(m_outputFile, (int64_t)(m_startOffset + offset)) || !VoFileWrite(m_outputFile, bytes, size) ||
+        !VoFileSeek(m_outputFile, end)) {
+        ReportError(ARC_ERR_WRITE, operation, detail);
+        return VO_E_WRITE;
+    }
+    return S_OK;
+}
+
+// Appends size bytes of source to the output, as BlockCopy would (same
+// reports and progress); small blocks go through the pending buffer.
+HRESULT CArchive2::CopyIntoOutput(HVOFILE source, int64_t sourcePosition, uint64_t size)
+{
+    const char *operation = "Block Copy";
+    if (m_pendingSize + size > ARC_CHUNK_SIZE) {
+        HRESULT hr = FlushOutput(operation);
+        if (FAILED(hr)) return hr;
+    }
+    if (size > ARC_CHUNK_SIZE / 2 || !PendingBuffer()) {
+        HRESULT hr = BlockCopy(source, sourcePosition, size, m_outputFile, (int64_t)(m_startOffset + m_outputPosition));
+        if (SUCCEEDED(hr)) m_outputPosition += size;
+        return hr;
+    }
+    if (size == 0) return S_OK;
+    uint32_t got = 0;
+    if (!VoFileSeek(source, sourcePosition) || !VoFileRead(source, m_pending + m_pendingSize, (uint32_t)size, &got) ||
+        got != size) {
+        ReportError(ARC_ERR_READ, operation);
+        return VO_E_READ;
+    }
+    m_pendingSize += (uint32_t)size;
+    m_outputPosition += size;
+    if (!m_progress) return S_OK;
+    m_progress->OnProgress((uint32_t)size, 0);
+    return m_progress->GetAnswer() == VO_E_CANCEL ? VO_E_CANCEL : S_OK;
 }
 
 // Writes a text as UTF-16LE without terminator.
@@ -69,11 +156,13 @@ HRESULT CArchive2::BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t si
                              int64_t destinationPosition)
 {
     const char *operation = "Block Copy";
-    uint8_t *buffer = (uint8_t *)VoMemAlloc(ARC_CHUNK_SIZE);
-    if (!buffer) {
-        ReportError(ARC_ERR_NOMEMORY, operation);
-        return E_OUTOFMEMORY;
+    // Output still pending comes first, where it belongs.
+    if (destination == m_outputFile) {
+        HRESULT flushed = FlushOutput(operation);
+        if (FAILED(flushed)) return flushed;
     }
+    uint8_t *buffer = ChunkBuffer(operation);
+    if (!buffer) return E_OUTOFMEMORY;
     HRESULT result = S_OK;
     if (!VoFileSeek(source, sourcePosition) || !VoFileSeek(destination, destinationPosition)) {
         ReportError(ARC_ERR_READ, operation);
@@ -101,7 +190,6 @@ HRESULT CArchive2::BlockCopy(HVOFILE source, int64_t sourcePosition, uint64_t si
         }
     }
     if (read != written && result != VO_E_DISKFULL && result != VO_E_WRITE) ReportError(ARC_ERR_BLOCK, operation);
-    VoMemFree(buffer);
     return result;
 }
 

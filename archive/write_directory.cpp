@@ -4,6 +4,7 @@
 
 #include "archive/archive.h"
 #include "archive/entry_item.h"
+#include "archive/name_index.h"
 
 namespace {
 
@@ -43,13 +44,12 @@ HRESULT CArchive2::CopyExistingEntries()
 {
     const char *operation = "CopyExistingEntries";
     // What is carried over: every old entry not replaced by a new one (the
-    // items written since Open are the first oldCount of the list).
-    int oldCount = m_entryList->count;
-    auto replaced = [&](const VOCHAR *name) {
-        for (int i = 0; i < oldCount; ++i)
-            if (VoStrCmpI(((const ArcEntryItem *)VoList_GetItem(m_entryList, i))->name, name) == 0) return true;
-        return false;
-    };
+    // items written since Open, the list so far, indexed by name).
+    CArcNameIndex added;
+    for (int i = 0; i < m_entryList->count; ++i)
+        added.Add(((const ArcEntryItem *)VoList_GetItem(m_entryList, i))->name, i);
+    added.Sort();
+    auto replaced = [&](const VOCHAR *name) { return added.Find(name) >= 0; };
     ArcDirectoryEntry entry;
     if (m_progress) {
         uint64_t total = 0;
@@ -77,11 +77,8 @@ HRESULT CArchive2::CopyExistingEntries()
         VoStrCopyN(item.name, entry.name, ARC_TEXT_UNITS);
         result = WriteEntryHeader(&item, operation);
         if (FAILED(result)) break;
-        int64_t from = (int64_t)(m_startOffset + ArcEntryDataOffset(&r));
-        int64_t to = (int64_t)(m_startOffset + m_outputPosition);
-        result = BlockCopy(m_readFile, from, r.compressedSize, m_outputFile, to);
+        result = CopyIntoOutput(m_readFile, (int64_t)(m_startOffset + ArcEntryDataOffset(&r)), r.compressedSize);
         if (FAILED(result)) break;
-        m_outputPosition += r.compressedSize;
         result = InsertEntryItem(&item);
     }
     if (SUCCEEDED(result) && FAILED(hr)) result = hr;

@@ -2,8 +2,11 @@
 """Writes a deterministic, package-like corpus: about 2000 files and 100 MB in
 nested folders: source-like text, compressible binaries (structured records)
 and incompressible data (seeded pseudo-random bytes), with a few large files.
+With --small, COUNT small files instead (0.2-2.8 KB of text or records, 200
+to a folder), the shape of a source tree or an icon set.
 
 usage: make_corpus.py FOLDER [MEGABYTES]
+       make_corpus.py --small FOLDER COUNT [SEED]
 """
 import os
 import random
@@ -37,7 +40,29 @@ def random_file(rng, size):
     return rng.getrandbits(8 * size).to_bytes(size, "little") if size else b""
 
 
+def write(root, files, rng):
+    makers = {"text": text_file, "record": record_file, "random": random_file}
+    for name, kind, size in files:
+        path = os.path.join(root, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(makers[kind](rng, size))
+
+
+def small(root, count, seed):
+    rng = random.Random(seed)
+    files = []
+    for i in range(count):
+        kind = rng.choices(["text", "record"], [3, 1])[0]
+        files.append((f"d{i // 200:03d}/f{i:05d}.{'txt' if kind == 'text' else 'dat'}", kind, rng.randint(200, 2800)))
+    write(root, files, rng)
+    print(f"{count} small files in {root}")
+
+
 def main():
+    if sys.argv[1] == "--small":
+        small(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]) if len(sys.argv) > 4 else 20261210)
+        return
     root = sys.argv[1]
     megabytes = int(sys.argv[2]) if len(sys.argv) > 2 else 100
     rng = random.Random(20261208)
@@ -60,12 +85,7 @@ def main():
     # Whatever is left goes to one more random file.
     if used < budget:
         files.append(("data/rest.bin", "random", budget - used))
-    makers = {"text": text_file, "record": record_file, "random": random_file}
-    for name, kind, size in files:
-        path = os.path.join(root, name)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
-        with open(path, "wb") as f:
-            f.write(makers[kind](rng, size))
+    write(root, files, rng)
     print(f"{len(files)} files, {used >> 20} MiB in {root}")
 
 

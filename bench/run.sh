@@ -10,12 +10,18 @@
 #
 # LARGE_MEGABYTES sizes the archive and package of the memory rows, which
 # must show the same peak as their 10 MiB twins. BENCH_NO_WINE=1 leaves out
-# the rows that need the Windows build and Wine.
+# the rows that need the Windows build and Wine. BENCH_ONLY picks groups of
+# rows (default: all): corpus (create, extract and test of the corpus),
+# small (the same for 20,000 files of 0.2-2.8 KB), append (adding N files to
+# an archive of N, and deleting one entry of N, for N = 1,000, 4,000 and
+# 16,000), list, memory and package (Wine), e.g. BENCH_ONLY="small append".
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 megabytes=${1:-100}
 large=${2:-1024}
-with_wine=$([ "${BENCH_NO_WINE:-0}" = 1 ] && echo 0 || echo 1)
+only=" ${BENCH_ONLY:-corpus small append list memory package} "
+want() { [[ "$only" == *" $1 "* ]]; }
+with_wine=$([ "${BENCH_NO_WINE:-0}" = 1 ] || ! want package && echo 0 || echo 1)
 threads=$(nproc)
 
 tools_missing() {
@@ -57,7 +63,7 @@ discard() {
     mv "$path" "$work/trash/$discarded"
   done
 }
-python3 "$ROOT/bench/make_corpus.py" "$work/corpus" "$megabytes" >&2
+if want corpus || [ "$with_wine" = 1 ]; then python3 "$ROOT/bench/make_corpus.py" "$work/corpus" "$megabytes" >&2; fi
 cd "$work"
 
 # One row per measurement: kind|name|seconds|bytes|peak KiB. The first row
@@ -115,30 +121,73 @@ same_tree() {
   diff -r -x voxctrl.ach "$1" "$2" >/dev/null || { echo "bench: $3 differs from the corpus" >&2; exit 1; }
 }
 
-# Archivers.
-queue create "voxpack create -j $threads (deflate 6)" out.ach "$voxpack" create out.ach corpus -j "$threads"
-queue create "voxpack create -j 1" out1.ach "$voxpack" create out1.ach corpus -j 1
-queue create "zip -6 -r" out.zip zip -q -6 -r out.zip corpus
-queue create "7z a -tzip -mx=5" out7.zip 7z a -tzip -mx=5 out7.zip corpus
-queue create "tar + pigz -6 ($threads threads)" out.tgz sh -c "tar cf - corpus | pigz -6 -p $threads >out.tgz"
-queue create "tar + gzip -6" out1.tgz sh -c "tar cf - corpus | gzip -6 >out1.tgz"
-run_queue "$runs"
+# Archivers on the corpus.
+bench_corpus() {
+  queue create "voxpack create -j $threads (deflate 6)" out.ach "$voxpack" create out.ach corpus -j "$threads"
+  queue create "voxpack create -j 1" out1.ach "$voxpack" create out1.ach corpus -j 1
+  queue create "zip -6 -r" out.zip zip -q -6 -r out.zip corpus
+  queue create "7z a -tzip -mx=5" out7.zip 7z a -tzip -mx=5 out7.zip corpus
+  queue create "tar + pigz -6 ($threads threads)" out.tgz sh -c "tar cf - corpus | pigz -6 -p $threads >out.tgz"
+  queue create "tar + gzip -6" out1.tgz sh -c "tar cf - corpus | gzip -6 >out1.tgz"
+  run_queue "$runs"
 
-queue extract "voxpack extract" x1 "$voxpack" extract out.ach -o x1
-queue extract "unzip" x2 unzip -q out.zip -d x2
-queue extract "7z x (7z's zip)" x3 7z x -ox3 out7.zip
-queue extract "pigz -dc + tar x" x4 sh -c "mkdir x4 && pigz -dc out.tgz | tar xf - -C x4"
-run_queue "$runs"
-same_tree corpus x1/corpus "voxpack's extraction"
-discard x2 x3 x4
+  queue extract "voxpack extract" x1 "$voxpack" extract out.ach -o x1
+  queue extract "unzip" x2 unzip -q out.zip -d x2
+  queue extract "7z x (7z's zip)" x3 7z x -ox3 out7.zip
+  queue extract "pigz -dc + tar x" x4 sh -c "mkdir x4 && pigz -dc out.tgz | tar xf - -C x4"
+  run_queue "$runs"
+  same_tree corpus x1/corpus "voxpack's extraction"
+  discard x2 x3 x4
 
-queue test "voxpack test" "" "$voxpack" test out.ach
-queue test "unzip -t" "" unzip -tq out.zip
-queue test "7z t (7z's zip)" "" 7z t out7.zip
-run_queue "$runs"
+  queue test "voxpack test" "" "$voxpack" test out.ach
+  queue test "unzip -t" "" unzip -tq out.zip
+  queue test "7z t (7z's zip)" "" 7z t out7.zip
+  run_queue "$runs"
+}
+
+# Archivers on 20,000 small files, where the cost of each file counts,
+# not the bytes.
+bench_small() {
+  python3 "$ROOT/bench/make_corpus.py" --small small 20000 >&2
+  queue small-create "voxpack create -j 1, 20,000 small files" s1.ach "$voxpack" create s1.ach small -j 1
+  queue small-create "voxpack create -j $threads" s.ach "$voxpack" create s.ach small -j "$threads"
+  queue small-create "zip -6 -r" s.zip zip -q -6 -r s.zip small
+  queue small-create "7z a -tzip -mx=5" s7.zip 7z a -tzip -mx=5 s7.zip small
+  run_queue "$runs"
+  queue small-extract "voxpack extract, 20,000 small files" sx1 "$voxpack" extract s.ach -o sx1
+  queue small-extract "unzip" sx2 unzip -q s.zip -d sx2
+  queue small-extract "7z x (7z's zip)" sx3 7z x -osx3 s7.zip
+  run_queue "$runs"
+  same_tree small sx1/small "voxpack's extraction of the small files"
+  discard sx1 sx2 sx3
+  queue small-test "voxpack test, 20,000 small files" "" "$voxpack" test s.ach
+  queue small-test "unzip -t" "" unzip -tq s.zip
+  queue small-test "7z t (7z's zip)" "" 7z t s7.zip
+  run_queue "$runs"
+  discard small s.ach s1.ach s.zip s7.zip
+}
+
+# Growing and shrinking archives: N files added to an archive of N, and one
+# entry of N deleted. Each run rewrites a fresh copy of the archive (the
+# copy is timed on both sides alike).
+bench_append() {
+  local n
+  for n in 1000 4000 16000; do
+    python3 "$ROOT/bench/make_corpus.py" --small "grow$n/a" "$n" 1 >&2
+    python3 "$ROOT/bench/make_corpus.py" --small "grow$n/b" "$n" 2 >&2
+    (cd "grow$n" && "$voxpack" create ../grow$n.ach a >/dev/null && zip -q -r ../grow$n.zip a)
+    queue "add $n" "voxpack add $n files to $n" "" sh -c "cd grow$n && cp ../grow$n.ach ../t.ach && '$voxpack' add ../t.ach b -j 1"
+    queue "add $n" "zip -r, $n to $n" "" sh -c "cd grow$n && cp ../grow$n.zip ../t.zip && zip -q -r ../t.zip b"
+    queue "delete $n" "voxpack delete 1 entry of $n" "" sh -c "cp grow$n.ach t.ach && '$voxpack' delete t.ach 'a\\d000\\f00007.txt'"
+    queue "delete $n" "zip -d, 1 of $n" "" sh -c "cp grow$n.zip t.zip && zip -q -d t.zip a/d000/f00007.txt"
+    run_queue "$runs"
+    discard "grow$n" "grow$n.ach" "grow$n.zip" t.ach t.zip
+  done
+}
 
 # Listing a large directory: 100,000 one-line files in 100 folders.
-python3 - <<'PY'
+bench_list() {
+  python3 - <<'PY'
 import os
 for d in range(100):
     os.makedirs(f"many/dir{d:03d}")
@@ -146,21 +195,30 @@ for d in range(100):
         with open(f"many/dir{d:03d}/file{f:04d}.txt", "w") as out:
             out.write(f"{d} {f}\n")
 PY
-"$voxpack" create many.ach many -j "$threads" >/dev/null
-zip -q -r many.zip many
-queue list "voxpack list, 100,000 files" "" "$voxpack" list many.ach
-queue list "unzip -l" "" unzip -l many.zip
-queue list "7z l" "" 7z l many.zip
-run_queue "$runs"
-discard many many.ach many.zip
+  "$voxpack" create many.ach many -j "$threads" >/dev/null
+  zip -q -r many.zip many
+  queue list "voxpack list, 100,000 files" "" "$voxpack" list many.ach
+  queue list "unzip -l" "" unzip -l many.zip
+  queue list "7z l" "" 7z l many.zip
+  run_queue "$runs"
+  discard many many.ach many.zip
+}
 
 # Extraction memory does not grow with the archive.
-for mb in 10 "$large"; do
-  python3 "$ROOT/bench/make_big_archive.py" "big$mb.ach" "$mb"
-  queue memory "voxpack extract, $mb MiB archive" "" "$voxpack" extract "big$mb.ach" -o "xb$mb"
-  run_queue 1
-  discard "xb$mb" "big$mb.ach"
-done
+bench_memory() {
+  for mb in 10 "$large"; do
+    python3 "$ROOT/bench/make_big_archive.py" "big$mb.ach" "$mb"
+    queue memory "voxpack extract, $mb MiB archive" "" "$voxpack" extract "big$mb.ach" -o "xb$mb"
+    run_queue 1
+    discard "xb$mb" "big$mb.ach"
+  done
+}
+
+want corpus && bench_corpus
+want small && bench_small
+want append && bench_append
+want list && bench_list
+want memory && bench_memory
 
 if [ "$with_wine" = 1 ]; then
   bash "$ROOT/scripts/wine-session" start "$win32" >/dev/null
@@ -216,7 +274,8 @@ mib() { [ "$1" = "-" ] && echo "-" || echo "scale=2; $1 / 1048576" | bc; }
 echo
 echo "voxstub.exe: $( [ -f "$win32/app/voxstub.exe" ] && stat -c %s "$win32/app/voxstub.exe" || echo '-') bytes; $threads cores"
 echo
-echo "| Operation ($megabytes MiB corpus, $(find corpus -type f | wc -l) files) | Wall s | × voxpack | Size MiB | × voxpack | Peak MiB | × voxpack |"
+corpus_files=$( [ -d corpus ] && find corpus -type f | wc -l || echo "no")
+echo "| Operation ($megabytes MiB corpus, $corpus_files files) | Wall s | × voxpack | Size MiB | × voxpack | Peak MiB | × voxpack |"
 echo "|---|---:|---:|---:|---:|---:|---:|"
 declare -A ref_s ref_b ref_k
 for row in "${rows[@]}"; do

@@ -7,6 +7,7 @@ usage: make_archive.py OUTPUT KIND
         corrupt  the good entries with the stored binary's data damaged
         control  the good entries plus one whose name holds a newline and an
                  escape sequence, its data damaged
+        oddname  the good entries plus one whose name has an unpaired surrogate
 """
 import struct
 import sys
@@ -29,7 +30,7 @@ def build(entries, comment=""):
         content_crc = zlib.crc32(content) if content else 0
         if damage:
             stored = bytes([stored[0] ^ 0xFF]) + stored[1:]
-        units = name.encode("utf-16-le")
+        units = name.encode("utf-16-le", "surrogatepass")
         offset = len(data)
         data += struct.pack("<IIIIIQIIQQIII", 0x0A034D55, 0, 0, method, 6, FILETIME, data_crc, content_crc,
                             len(stored), len(content), attributes, len(name), 0) + units + stored
@@ -54,6 +55,8 @@ def main():
         entries.append(("..\\evil.txt", b"x", 0, 0x20, False))
     if kind == "control":
         entries.append(("a\nb\x1b[31m.txt", b"x" * 100, 0, 0x20, True))
+    if kind == "oddname":
+        entries.append(("odd\ud800.txt", b"x", 0, 0x20, False))
     with open(output, "wb") as f:
         f.write(build(entries, "sample \u2713"))
 

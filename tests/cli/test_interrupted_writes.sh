@@ -46,7 +46,7 @@ head -c 1000000 /dev/urandom >"$m/add2.bin"
 cp -a "$m/src/." "$m/pk/"
 printf 'MZ stand-in installer' >"$m/pk/setup.exe"
 printf 'MZ stand-in installer' >"$m/small/setup.exe"
-if [ -n "${2:-}" ]; then cp "$2" "$m/stub.exe"; else { printf 'MZ stand-in stub'; head -c 300000 /dev/zero; } >"$m/stub.exe"; fi
+if [ -n "${2:-}" ]; then cp "$2" "$m/stub.exe"; else python3 "$(dirname "$0")/fake_stub.py" "$m/stub.exe" 14C 300000; fi
 ( cd "$m" &&
   "$voxpack" create a.ach src -m store -c "kept note" &&
   "$voxpack" create old.ach small -m store &&

@@ -39,8 +39,15 @@ e = d["entries"]
 assert len(e) == 4 and e[1]["name"] == "docs\\readme.txt" and e[1]["method"] == 1
 assert e[3]["name"] == "caf\u00e9.txt" and e[2]["uncompressed"] == 16384
 assert d["comment"] == "sample \u2713" and d["volumes"] == 1 and d["start_offset"] == 0
-assert set(e[0]) == {"name","method","level","attributes","filetime","compressed","uncompressed","crc_data","crc_content","offset"}
+assert set(e[0]) >= {"name","method","level","attributes","filetime","compressed","uncompressed","crc_data","crc_content","offset"}
+assert (e[1]["method_name"], e[1]["time"], e[0]["attribute_letters"]) == ("deflate", "2019-04-17T18:40:00Z", "D")
 ' "$work/out"
+python3 "$here/make_archive.py" "$work/odd.ach" oddname
+check "list --json of an unpaired surrogate is valid JSON" eval '"$voxpack" list --json "$work/odd.ach" | python3 -c "import json,sys; assert json.load(sys.stdin)[\"entries\"][4][\"name\"] == \"odd\ud800.txt\""'
+check "list PATTERN" expect_code 0 "$voxpack" list "$work/good.ach" '*.txt'
+check "only the matches" test "$(grep -c '\.txt$' "$work/out")" = 2 -a "$(grep -c 'data.bin' "$work/out")" = 0
+check "the time zone is named" grep -q 'Modified (UTC)' "$work/out"
+check "list of an unmatched pattern, exit 1" expect_code 1 "$voxpack" list "$work/good.ach" '*.xyz'
 
 check "extract succeeds, options after the archive" expect_code 0 "$voxpack" extract "$work/good.ach" -o "$work/x"
 check "extracted text" cmp -s <(python3 -c 'import sys; sys.stdout.write("read me\n" * 200)') "$work/x/docs/readme.txt"

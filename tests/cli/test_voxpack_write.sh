@@ -50,6 +50,8 @@ for method in store deflate; do
   check "tree round trip ($method)" same_tree "$work/src/pkg" "$work/x-$method/pkg"
   check "time kept ($method)" test "$(stat -c %Y "$work/x-$method/pkg/sub/text1.txt")" = "$(stat -c %Y "$work/src/pkg/sub/text1.txt")"
 done
+check "data that does not shrink is stored" test "$("$voxpack" list --json "$work/deflate.ach" | python3 -c '
+import json,sys; print([(e["method"], e["compressed"]) for e in json.load(sys.stdin)["entries"] if e["name"].endswith("random.bin")])')" = "[(0, 300000)]"
 check "deflate is smaller" test "$(stat -c %s "$work/deflate.ach")" -lt "$(stat -c %s "$work/store.ach")"
 check "create refuses an existing archive" expect_code 2 "$voxpack" create "$work/deflate.ach" "$work/src/pkg"
 check "patterns and an archive folder" expect_code 0 "$voxpack" create "$work/p.ach" "$work/src/pkg/sub/text1*" --folder docs
@@ -65,6 +67,15 @@ check "extract the note" expect_code 0 "$voxpack" extract --overwrite "$work/def
 check "the note is the new one" grep -q "version 2" "$work/x-note/note.txt"
 check "entry count after adds" test "$(entries "$work/deflate.ach")" = 38
 
+# Re-adding an unchanged tree is no failure; --update takes changed files.
+mkdir -p "$work/upd/t" && echo a >"$work/upd/t/a.txt" && echo b >"$work/upd/t/b.txt"
+"$voxpack" create "$work/upd.ach" "$work/upd/t" >/dev/null 2>&1
+check "re-adding an unchanged tree, exit 0" expect_code 0 "$voxpack" add "$work/upd.ach" "$work/upd/t"
+echo "b, changed" >"$work/upd/t/b.txt"
+check "a changed file is still asked about, exit 1" expect_code 1 "$voxpack" add "$work/upd.ach" "$work/upd/t"
+check "add --update" expect_code 0 "$voxpack" add --update "$work/upd.ach" "$work/upd/t"
+check "the changed file is the new one" eval '"$voxpack" extract "$work/upd.ach" -o "$work/upd/x" b.txt >/dev/null && grep -q changed "$work/upd/x/t/b.txt"'
+
 # delete first, middle, last.
 check "delete" expect_code 0 "$voxpack" delete "$work/deflate.ach" 'pkg\' 'text5.txt' note.txt
 check "entry count after delete" test "$(entries "$work/deflate.ach")" = 35
@@ -74,7 +85,7 @@ check "comment" expect_code 0 "$voxpack" comment "$work/deflate.ach" "Sample pac
 check "comment reads back" sh -c "'$voxpack' list --json '$work/deflate.ach' | grep -q 'Sample package'"
 
 # Self-extracting archives and volumes.
-head -c 40000 /dev/urandom >"$work/stub.exe"
+python3 "$(dirname "$0")/fake_stub.py" "$work/stub.exe" 14C 40000
 cp "$work/store.ach" "$work/vol.ach"
 sum=$(sha256sum <"$work/vol.ach")
 check "sea" expect_code 0 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/setup.exe"
@@ -84,6 +95,15 @@ check "package round trip" same_tree "$work/src/pkg" "$work/x-sea/pkg"
 # sea never costs a file it did not make: an output that is an input, an
 # existing output without --force, and a failure all leave every file.
 cp "$work/vol.ach" "$work/vol.orig"
+# Only a stub of this kit is taken as a stub: not a text, an archive, a
+# package or another program.
+printf 'MZ but no PE' >"$work/notpe.exe"
+python3 "$(dirname "$0")/fake_stub.py" "$work/other.exe" 14C && sed -i 's/Vox_/Xyz_/' "$work/other.exe"
+for bad in notarc.txt vol.ach setup.exe notpe.exe other.exe; do
+  [ -e "$work/$bad" ] || echo "not an archive" >"$work/$bad"
+  check "sea refuses $bad as a stub, exit 2" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/$bad" "$work/bad.exe"
+  check "it says why ($bad)" grep -q "$bad: .*stub" "$work/err"
+done
 check "sea onto its archive refused" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/vol.ach"
 check "sea onto its stub refused" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/stub.exe"
 check "sea keeps an existing output" expect_code 2 "$voxpack" sea "$work/vol.ach" "$work/stub.exe" "$work/setup.exe"
@@ -142,6 +162,74 @@ for j in 1 2; do
   check "create --folder -j $j" expect_code 0 "$voxpack" create "$work/jf$j.ach" "$work/src/pkg/sub/*.txt" --folder inst -j $j
 done
 check "--folder: -j 2 writes the bytes of -j 1" cmp -s "$work/jf1.ach" "$work/jf2.ach"
+# Names Windows cannot hold are refused, one line each; the rest goes in.
+mkdir -p "$work/names/dev.d"
+for name in CON.txt 'col:on.txt' 'star*.txt' 'trail. ' 'back\slash' case.txt Case.txt ok.txt dev.d/nul; do
+  : >"$work/names/$name"
+done
+mkdir "$work/names/dot." && : >"$work/names/dot./inside.txt"
+check "create with bad names, exit 1" expect_code 1 "$voxpack" create "$work/names.ach" "$work/names"
+for name in CON.txt 'col:on.txt' 'star*.txt' 'trail. ' 'back\slash' case.txt dev.d/nul dot.; do
+  check "refused: $name" grep -qF "names/$name: refused: " "$work/err"
+done
+check "one line each" test "$(wc -l <"$work/err")" = 8
+check "the rest went in" test "$("$voxpack" list --json "$work/names.ach" | python3 -c '
+import json,sys; print(" ".join(sorted(e["name"] for e in json.load(sys.stdin)["entries"])))')" = 'names\ names\Case.txt names\dev.d\ names\ok.txt'
+for folder in 'C:\abs' '../up' 'a/CON'; do
+  check "--folder $folder refused, exit 2" expect_code 2 "$voxpack" create "$work/f.ach" "$work/note.txt" --folder "$folder"
+done
+
+# Choosing inputs: patterns in any part, '?', letter case ignored, '\' as
+# '/', excludes, list files and standard input, --folder with a folder.
+mkdir -p "$work/in/app/sub/deep" "$work/in/app/.git" "$work/in/app/Other"
+for f in app/a.txt app/B.TXT app/sub/c.txt app/sub/deep/d.txt app/.git/config app/.hidden app/Other/o.txt; do
+  echo "$f" >"$work/in/$f"
+done
+printf 'app/a.txt\napp/sub\n' >"$work/in/list.txt"
+names_of() { "$voxpack" list --json "$1" | python3 -c 'import json,sys; print(" ".join(e["name"] for e in json.load(sys.stdin)["entries"]))'; }
+while IFS='|' read -r what want args; do
+  (cd "$work/in" && eval "\"\$voxpack\" create '$work/in.ach' --force $args" >/dev/null 2>&1)
+  check "inputs: $what" test "$(names_of "$work/in.ach")" = "$want"
+done <<'TABLE'
+files of a folder, any case|B.TXT a.txt|'app/*.txt'
+a pattern in a folder part|Other\o.txt sub\c.txt|'app/*/*.txt'
+backslashes and ?|Other\o.txt sub\c.txt|'app\*\?.txt'
+-x and --exclude-vcs|app\ app\B.TXT app\Other\ app\Other\o.txt app\a.txt app\sub\ app\sub\c.txt|app --exclude-vcs -x '.*' -x 'sub/deep'
+--folder with a folder|x\app\ x\app\B.TXT|app --folder x -x a.txt -x '.*' -x sub -x Other
+-r with --folder|p\a.txt p\sub\ p\sub\c.txt|'app/a*' 'app/s*' -r --folder p -x deep
+a list file|a.txt sub\ sub\c.txt|@list.txt -x deep
+standard input|a.txt|- <<<app/a.txt
+TABLE
+check "an unmatched pattern, exit 1" expect_code 1 "$voxpack" create "$work/in2.ach" "$work/in/app/*.xyz" "$work/in/app/*.txt"
+check "it is named" grep -q 'app/\*.xyz: nothing matches' "$work/err"
+check "nothing matched: exit 1" expect_code 1 "$voxpack" create "$work/in3.ach" "$work/in/app/*.xyz"
+check "nothing matched: no archive" test ! -e "$work/in3.ach"
+
+# SOURCE_DATE_EPOCH: the same bytes from a copy of the tree elsewhere, run
+# from another folder with another -j; times after the epoch are cut to it.
+mkdir -p "$work/elsewhere" && cp -a "$work/src" "$work/elsewhere/src"
+touch "$work/src/pkg/zero.txt" "$work/elsewhere/src/pkg/zero.txt"
+export SOURCE_DATE_EPOCH=1700000000
+check "reproducible create" expect_code 0 "$voxpack" create "$work/r1.ach" "$work/src/pkg" -j 1
+(cd "$work/elsewhere" && "$voxpack" create r2.ach src/pkg -j 3)
+check "the same bytes" cmp -s "$work/r1.ach" "$work/elsewhere/r2.ach"
+check "times cut to the epoch" test "$("$voxpack" list --json "$work/r1.ach" | python3 -c '
+import json,sys; print(max(e["filetime"] for e in json.load(sys.stdin)["entries"]))')" = $(((1700000000 + 11644473600) * 10000000))
+check "a bad epoch is refused" expect_code 2 env SOURCE_DATE_EPOCH=yesterday "$voxpack" create "$work/r3.ach" "$work/src/pkg"
+unset SOURCE_DATE_EPOCH
+# Talking to scripts: attached values, method names in any case, --version,
+# help COMMAND.
+check "-j2 -l9 -mSTORE" expect_code 0 "$voxpack" create "$work/att.ach" "$work/note.txt" -j2 -l9 -mSTORE
+check "stored at level 9" test "$("$voxpack" list --json "$work/att.ach" | python3 -c '
+import json,sys; e=json.load(sys.stdin)["entries"][0]; print(e["method"], e["level"])')" = "0 9"
+check "--version" eval '"$voxpack" --version | grep -q "^voxpack [0-9]"'
+check "help COMMAND" eval '"$voxpack" help create | grep -q "usage: voxpack create"'
+# On a terminal (script(1) gives one) the bar's entry total is the plan's.
+if command -v script >/dev/null; then
+  script -qec "'$voxpack' create '$work/bar.ach' '$work/src/pkg'" /dev/null >"$work/bar.out" 2>&1
+  n=$(find "$work/src/pkg" -type f | wc -l)
+  check "the bar counts the files planned" grep -q " $n/$n entries" "$work/bar.out"
+fi
 check "-j 0 is refused" expect_code 2 "$voxpack" create "$work/j0.ach" "$work/src/pkg" -j 0
 check "-j 0: the message names -j" grep -q -- "-j takes" "$work/err"
 

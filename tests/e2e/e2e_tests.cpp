@@ -5,6 +5,7 @@
 // every process started here has a time limit and is killed when it ends.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdint>
 #include <map>
@@ -544,6 +545,111 @@ TEST_F(StubE2E, AWindows9xSystemIsRefused)
     ASSERT_EQ(run.boxes.size(), 1u);
     EXPECT_EQ(run.boxes[0].text, L"This Operating System does not support this Application.");
     EXPECT_FALSE(Exists(m_target));
+}
+
+// An .ico file: 16 and 32 pixel 32-bit bitmaps and a 48 pixel PNG.
+std::string LittleEndian(uint32_t value, int bytes)
+{
+    std::string out;
+    for (int i = 0; i < bytes; ++i) out.push_back((char)(value >> (8 * i) & 0xFF));
+    return out;
+}
+
+std::string IconFile()
+{
+    static const char kPng[] =
+    "\x89\x50\x4E\x47\x0D\x0A\x1A\x0A\x00\x00\x00\x0D\x49\x48\x44\x52\x00\x00\x00\x30\x00\x00\x00\x30"
+    "\x08\x06\x00\x00\x00\x57\x02\xF9\x87\x00\x00\x00\x44\x49\x44\x41\x54\x78\xDA\xED\xCF\x41\x11\x00"
+    "\x00\x04\x00\x30\x49\xE4\x14\x51\x2B\x2A\xF8\xBA\xDB\x63\x01\x16\x59\x3D\x9F\x85\x80\x80\x80\x80"
+    "\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80\x80"
+    "\x80\x80\x80\x80\x80\x80\xC0\xD5\x02\xE3\xDF\x46\x3C\x39\x15\x34\x2A\x00\x00\x00\x00\x49\x45\x4E"
+    "\x44\xAE\x42\x60\x82";
+    std::vector<std::pair<int, std::string>> images;
+    for (int size : {16, 32}) {
+        std::string dib = LittleEndian(40, 4) + LittleEndian(size, 4) + LittleEndian(2 * size, 4) +
+                          LittleEndian(1, 2) + LittleEndian(32, 2) + std::string(24, '\0');
+        for (int i = 0; i < size * size; ++i) dib += size == 16 ? "\x20\x80\xE0\xFF" : "\xE0\x60\x20\xFF";
+        dib += std::string(size * 4, '\0');  // the AND mask, rows of 32 bits
+        images.emplace_back(size, dib);
+    }
+    images.emplace_back(48, std::string(kPng, sizeof kPng - 1));
+    std::string file = LittleEndian(0, 2) + LittleEndian(1, 2) + LittleEndian((uint32_t)images.size(), 2);
+    uint32_t offset = 6 + 16 * (uint32_t)images.size();
+    for (const auto &image : images) {
+        file += std::string(2, (char)image.first) + std::string(2, '\0') + LittleEndian(1, 2) + LittleEndian(32, 2) +
+                LittleEndian((uint32_t)image.second.size(), 4) + LittleEndian(offset, 4);
+        offset += (uint32_t)image.second.size();
+    }
+    for (const auto &image : images) file += image.second;
+    return file;
+}
+
+// A value of the version resource as VerQueryValueW finds it.
+std::wstring VersionValue(const std::vector<BYTE> &block, const std::wstring &key)
+{
+    wchar_t *value = nullptr;
+    UINT length = 0;
+    std::wstring path = L"\\StringFileInfo\\040904B0\\" + key;
+    if (!VerQueryValueW(block.data(), path.c_str(), reinterpret_cast<void **>(&value), &length) || !value)
+        return L"<missing>";
+    return value;
+}
+
+TEST_F(StubE2E, APackageShowsItsOwnIconAndVersionInformation)
+{
+    std::wstring icon = Join(m_scratch, L"app.ico");
+    ASSERT_TRUE(WriteBytes(icon, IconFile()));
+    ASSERT_TRUE(Pack(MakeSource(L"src"), {L"--name", L"Identity App", L"--title", L"Identity App Setup", L"--icon", icon,
+                                          L"--version-info", L"CompanyName=Vox \u00C9ditions",
+                                          L"--version-info", L"ProductVersion=2.5.0.17",
+                                          L"--version-info", L"LegalCopyright=\u00A9 2026 Vox"}));
+
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(m_package.c_str(), &handle);
+    ASSERT_GT(size, 0u) << "no version resource, error " << GetLastError();
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(m_package.c_str(), 0, size, block.data()));
+    EXPECT_EQ(VersionValue(block, L"CompanyName"), L"Vox \u00C9ditions");
+    EXPECT_EQ(VersionValue(block, L"ProductName"), L"Identity App");
+    EXPECT_EQ(VersionValue(block, L"FileDescription"), L"Identity App Setup");
+    EXPECT_EQ(VersionValue(block, L"ProductVersion"), L"2.5.0.17");
+    EXPECT_EQ(VersionValue(block, L"FileVersion"), L"2.5.0.17");
+    EXPECT_EQ(VersionValue(block, L"LegalCopyright"), L"\u00A9 2026 Vox");
+    EXPECT_EQ(VersionValue(block, L"OriginalFilename"), m_package.substr(m_package.rfind(L'\\') + 1));
+    VS_FIXEDFILEINFO *fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void **>(&fixed), &length));
+    ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
+    EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00020005u);
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000011u);
+    EXPECT_EQ(fixed->dwProductVersionMS, 0x00020005u);
+    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000011u);
+
+    // The icon: one group, found in both sizes.
+    EXPECT_EQ(ExtractIconExW(m_package.c_str(), -1, nullptr, nullptr, 0), 1u);
+    HICON large = nullptr, small = nullptr;
+    // The count is of icons made: 2 here (as Windows and Wine count it), at
+    // least 1 in any case.
+    EXPECT_GE(ExtractIconExW(m_package.c_str(), 0, &large, &small, 1), 1u);
+    EXPECT_NE(large, nullptr);
+    EXPECT_NE(small, nullptr);
+    ICONINFO info = {};
+    if (large && GetIconInfo(large, &info)) {
+        BITMAP bitmap = {};
+        GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+        EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(SM_CXICON));
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+    }
+    if (large) DestroyIcon(large);
+    if (small) DestroyIcon(small);
+
+    // And the package still installs.
+    RunResult run = RunPackage(L"/QUIET");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(ReadBytes(Join(m_target, L"readme.txt")), "from the package\r\n");
 }
 
 }  // namespace

@@ -523,6 +523,34 @@ TEST(ArchiveHardening, DamagedDataEndsWithAnErrorNotALoop)
     EXPECT_EQ(archive.ExtractAll(Dest(s).c_str(), 0), VO_E_WRITE);
 }
 
+// One inflate state serves every entry of an open archive: what one entry's
+// stream leaves (unread bytes after its end, a failure half way) must not
+// reach the next entry.
+TEST(ArchiveHardening, EachDeflatedEntryStartsAFreshStream)
+{
+    ScratchFolder s;
+    TestArchive a;
+    TestEntry tail = Entry(u"tail.bin", Pattern(50000, 5), 1);
+    tail.storedOverride = RawDeflate(tail.data);
+    tail.storedOverride.insert(tail.storedOverride.end(), {1, 2, 3, 4, 5, 6, 7});
+    tail.hasStoredOverride = true;
+    TestEntry cut = Entry(u"cut.bin", Pattern(100000, 6), 1);
+    cut.storedOverride = RawDeflate(cut.data);
+    cut.storedOverride.resize(cut.storedOverride.size() / 2);
+    cut.hasStoredOverride = true;
+    a.entries = {tail, Entry(u"next.txt", TextBytes(std::string(3000, 'n')), 1), cut,
+                 Entry(u"last.txt", TextBytes(std::string(2000, 'l')), 1)};
+    WriteBytes(s / "a.ach", a.Build());
+    CArchive2 archive;
+    ASSERT_EQ(archive.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_READ, nullptr), S_OK);
+    EXPECT_EQ(archive.VerifyEntry(0), S_OK);
+    EXPECT_EQ(archive.VerifyEntry(1), S_OK);
+    EXPECT_EQ(archive.VerifyEntry(2), VO_E_WRITE);
+    EXPECT_EQ(archive.VerifyEntry(3), S_OK);
+    EXPECT_EQ(archive.ExtractAll(Dest(s).c_str(), 0), VO_E_WRITE);
+    EXPECT_EQ(ReadBytes(s / "out" / "next.txt"), TextBytes(std::string(3000, 'n')));
+}
+
 TEST(ArchiveHardening, CrcMismatchIsReportedAfterWriting)
 {
     ScratchFolder s;

@@ -323,6 +323,42 @@ TEST(ArchiveWrite, AppendKeepsReplacesAndCarriesOldEntries)
     EXPECT_EQ(entries["one.txt"], TextBytes("one"));
 }
 
+// Many small entries and a large one: append and delete carry them through
+// the engine's output buffer and around it, and find names in any case.
+TEST(ArchiveWrite, AppendAndDeleteCarryManyEntriesWhole)
+{
+    ScratchFolder s;
+    std::map<std::string, Bytes> expected;
+    for (int i = 0; i < 300; ++i) {
+        std::string name = "f" + std::to_string(1000 + i) + ".txt";
+        expected[name] = TextBytes(std::string(100 + i * 7, (char)('a' + i % 26)));
+        WriteBytes(s / "src" / name, expected[name]);
+    }
+    Bytes large(400000);
+    for (size_t i = 0; i < large.size(); ++i) large[i] = (uint8_t)(i * 2654435761u >> 13);
+    expected["large.bin"] = large;
+    WriteBytes(s / "src" / "large.bin", large);
+    ASSERT_EQ(Create(s / "a.ach", {s / "src" / "*.*"}, 0), S_OK);
+
+    WriteBytes(s / "F1150.TXT", TextBytes("replaced"));
+    WriteBytes(s / "g.txt", TextBytes("added"));
+    CArchive2 a;
+    ASSERT_EQ(a.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_APPEND, nullptr), S_OK);
+    EXPECT_EQ(a.AddEntryToArchive(ToVo(s / "F1150.TXT").c_str(), 1, 6, ARC_ADD_REPLACE, nullptr), S_OK);
+    EXPECT_EQ(a.AddEntryToArchive(ToVo(s / "g.txt").c_str(), 1, 6, 0, nullptr), S_OK);
+    ASSERT_EQ(a.Close(), S_OK);
+    expected.erase("f1150.txt");
+    expected["F1150.TXT"] = TextBytes("replaced");
+    expected["g.txt"] = TextBytes("added");
+    EXPECT_TRUE(ReadByHand(ReadBytes(s / "a.ach")) == expected);
+
+    ASSERT_EQ(a.Open(ToVo(s / "a.ach").c_str(), ARC_OPEN_DELETE, nullptr), S_OK);
+    EXPECT_EQ(a.DeleteEntryFromArchive(ToVo("f1007.TXT").c_str(), 0), S_OK);
+    ASSERT_EQ(a.Close(), S_OK);
+    expected.erase("f1007.txt");
+    EXPECT_TRUE(ReadByHand(ReadBytes(s / "a.ach")) == expected);
+}
+
 TEST(ArchiveWrite, DeleteFirstMiddleLastAndAll)
 {
     ScratchFolder s;

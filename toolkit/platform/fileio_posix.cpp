@@ -15,6 +15,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
+#include <string>
+#include <vector>
+#include <algorithm>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -34,10 +38,16 @@ struct tVORAWFILE {
     int fd;
 };
 
+// A folder listing in name order (bytes of the UTF-8 names), not in the
+// file system's own order, which differs between two copies of one tree:
+// archives made from a listing are then the same wherever the tree lies.
+// Only the names are held, a folder's worth at a time.
 struct tVOFIND {
-    DIR *dir;
-    VOCHAR pattern[VO_MAX_PATH];
-    bool everything;
+    DIR *dir = nullptr;
+    VOCHAR pattern[VO_MAX_PATH] = {};
+    bool everything = false;
+    std::vector<std::string> names;
+    size_t next = 0;
 };
 
 namespace {
@@ -230,17 +240,34 @@ bool MatchPattern(const VOCHAR *pattern, const VOCHAR *name)
     return *pattern == 0;
 }
 
-bool ReadEntry(HVOFIND find, tVOFINDDATA *data)
+// Reads every name of the folder but "." and "..", sorted.
+bool ReadNames(HVOFIND find)
 {
     for (;;) {
         errno = 0;
         struct dirent *entry = readdir(find->dir);
-        if (!entry) {
-            SetError(errno ? FromErrno(errno) : kErrNoMoreFiles);
-            return false;
-        }
+        if (!entry) break;
         const char *name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        try {
+            find->names.emplace_back(name);
+        } catch (const std::bad_alloc &) {
+            SetError(kErrNotEnoughMemory);
+            return false;
+        }
+    }
+    if (errno) {
+        SetError(FromErrno(errno));
+        return false;
+    }
+    std::sort(find->names.begin(), find->names.end());
+    return true;
+}
+
+bool ReadEntry(HVOFIND find, tVOFINDDATA *data)
+{
+    while (find->next < find->names.size()) {
+        const char *name = find->names[find->next++].c_str();
         tVOFINDDATA found;
         if (VoUtf8ToUtf16(name, found.name, VO_MAX_PATH) >= VO_MAX_PATH) continue;
         if (!find->everything && !MatchPattern(find->pattern, found.name)) continue;
@@ -252,6 +279,8 @@ bool ReadEntry(HVOFIND find, tVOFINDDATA *data)
         if (data) *data = found;
         return true;
     }
+    SetError(kErrNoMoreFiles);
+    return false;
 }
 
 struct FileSystemType {
@@ -859,7 +888,7 @@ HVOFIND VoFindFirst(const VOCHAR *folder, tVOFINDDATA *data, const VOCHAR *patte
         SetError(kErrFilenameTooLong);
         return nullptr;
     }
-    HVOFIND find = (HVOFIND)VoMemAlloc(sizeof(tVOFIND));
+    HVOFIND find = new (std::nothrow) tVOFIND;
     if (!find) {
         SetError(kErrNotEnoughMemory);
         return nullptr;
@@ -871,10 +900,10 @@ HVOFIND VoFindFirst(const VOCHAR *folder, tVOFINDDATA *data, const VOCHAR *patte
     find->dir = opendir(native.c_str());
     if (!find->dir) {
         SetErrorFromErrno(errno, native.c_str());
-        VoMemFree(find);
+        delete find;
         return nullptr;
     }
-    if (!ReadEntry(find, data)) {
+    if (!ReadNames(find) || !ReadEntry(find, data)) {
         uint32_t error = VoGetLastError();
         VoFindClose(find);
         SetError(error == kErrNoMoreFiles ? kErrFileNotFound : error);
@@ -896,7 +925,7 @@ void VoFindClose(HVOFIND find)
 {
     if (!find) return;
     if (find->dir) closedir(find->dir);
-    VoMemFree(find);
+    delete find;
 }
 
 #endif  // !_WIN32

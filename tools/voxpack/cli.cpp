@@ -1,6 +1,8 @@
 // voxpack's command-line plumbing.
 #include "cli.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "fileio.h"
@@ -45,6 +47,14 @@ std::string CommandLine::Value(const char *name, const std::string &fallback) co
     return value;
 }
 
+std::vector<std::string> CommandLine::Values(const char *name) const
+{
+    std::vector<std::string> values;
+    for (const auto &o : options)
+        if (o.first == name) values.push_back(o.second);
+    return values;
+}
+
 static bool Contains(const std::vector<std::string> &list, const std::string &item)
 {
     for (const std::string &s : list)
@@ -71,6 +81,11 @@ bool ParseCommandLine(const std::vector<std::string> &args, const std::vector<st
         if (a.compare(0, 2, "--") == 0 && eq != std::string::npos) {
             name = a.substr(0, eq);
             value = a.substr(eq + 1);
+        } else if (a[1] != '-' && a.size() > 2 && Contains(valued, a.substr(0, 2))) {
+            // A value attached to a short option: -j2, -l9, -mstore.
+            name = a.substr(0, 2);
+            value = a.substr(2);
+            eq = 2;
         }
         if (!Contains(known, name) && !Contains(valued, name)) {
             PrintError("unknown option '" + name + "' (see 'voxpack " + out.command + " --help')");
@@ -125,8 +140,15 @@ void PrintError(const std::string &text)
     LogLine(CLog::LOG_ERR, text);
 }
 
+static bool g_quiet = false;
+
+void SetQuiet(bool quiet) { g_quiet = quiet; }
+
+bool IsQuiet() { return g_quiet; }
+
 bool IsTerminal()
 {
+    if (g_quiet) return false;
 #ifdef _WIN32
     return _isatty(_fileno(stderr)) != 0;
 #else
@@ -150,5 +172,24 @@ bool ReadLevel(const CommandLine &line, uint32_t *level)
         return false;
     }
     *level = (uint32_t)(text[0] - '0');
+    return true;
+}
+
+bool ReadSourceDateEpoch(uint64_t *fileTime)
+{
+    *fileTime = 0;
+    const char *text = getenv("SOURCE_DATE_EPOCH");
+    if (!text || !*text) return true;
+    // Up to the last second of the year 9999, as file times go.
+    const unsigned long long kLatest = 253402300799ull;
+    char *end = nullptr;
+    errno = 0;
+    unsigned long long seconds = strtoull(text, &end, 10);
+    if (*text < '0' || *text > '9' || *end || errno || seconds > kLatest) {
+        PrintError(std::string("SOURCE_DATE_EPOCH takes seconds since 1970 (as date +%s prints), not '") + text + "'");
+        return false;
+    }
+    // File times count 100 ns units from 1601.
+    *fileTime = (seconds + 11644473600ull) * 10000000ull;
     return true;
 }

@@ -29,6 +29,7 @@ struct CommandLine {
     std::vector<std::pair<std::string, std::string>> options;  // name, value ("" for flags)
     bool Has(const char *name) const;
     std::string Value(const char *name, const std::string &fallback = "") const;
+    std::vector<std::string> Values(const char *name) const;  // of a repeatable option
 };
 
 // Option names that take a value, per command; every other option is a flag.
@@ -47,10 +48,19 @@ void PrintError(const std::string &text);
 // sequence) shown as \xNN, so that a hostile entry name can neither split
 // an error line nor drive the terminal.
 std::string Printable(const std::string &text);
-// True when standard error is a terminal (progress bars, questions).
+// True when standard error is a terminal (progress bars, questions), and
+// -q was not given.
 bool IsTerminal();
+// -q: error lines only, no progress, no questions, no notes.
+void SetQuiet(bool quiet);
+bool IsQuiet();
 // The deflate level of "-l" (default 6); false (after printing why) when it
 // is not 0 to 9.
 bool ReadLevel(const CommandLine &line, uint32_t *level);
+// SOURCE_DATE_EPOCH, the reproducible-builds convention (seconds since
+// 1970, UTC), as a file time: the latest time an archive written now may
+// carry, 0 when the variable is unset or empty. False (after printing why)
+// when it is not such a number.
+bool ReadSourceDateEpoch(uint64_t *fileTime);
 // The full path of a file or folder argument.
 VoText FullPath(const std::string &path);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "archive/names.h"
 #include "log/errors.h"
 
 const char *DescribeDiagnostic(uint32_t diagnostic)
@@ -27,6 +28,8 @@ const char *DescribeDiagnostic(uint32_t diagnostic)
     case ARC_ERR_CRC: return "CRC mismatch: the data is damaged";
     case ARC_ERR_NOTOPEN: return "no archive is open";
     case ARC_ERR_EXISTS: return "exists, and is no volume of this archive (use --force to replace it)";
+    case ARC_ERR_BADNAME: return "refused: a name Windows cannot hold";
+    case ARC_ERR_DUPLICATE: return "refused: the archive has this name already, but for letter case (Windows holds one)";
     }
     return "failed";
 }
@@ -76,6 +79,14 @@ void CConsoleProgress::SetPlan(uint64_t bytes, uint64_t entries)
     m_planEntries = entries;
 }
 
+// Why Windows cannot hold the file (or folder) at path, in words.
+static std::string NameProblem(const std::string &path)
+{
+    size_t slash = path.find_last_of(VO_PATH_SEPARATOR == '/' ? "/" : "\\/");
+    const char *problem = ArcFileNameProblem(ToText(path.substr(slash == std::string::npos ? 0 : slash + 1)).c_str());
+    return problem ? problem : "a name Windows cannot hold";
+}
+
 // The engine's text is "Operation" or "Operation|detail"; the detail (a
 // path, an entry name or a volume number) is what the user needs to see.
 int CConsoleProgress::OnError(uint32_t diagnostic)
@@ -89,6 +100,7 @@ int CConsoleProgress::OnError(uint32_t diagnostic)
     // A failure the engine meets again on its way out (a full disk, when the
     // directory is written too) is told once.
     std::string line = where + ": " + DescribeDiagnostic(diagnostic);
+    if (diagnostic == ARC_ERR_BADNAME) line = where + ": refused: " + NameProblem(detail);
     ++m_failures;
     if (line == m_lastError) return 0;
     m_lastError = line;
@@ -184,14 +196,19 @@ void CConsoleProgress::Draw(bool force)
     if (!force && m_barShown && now - m_lastDraw < std::chrono::milliseconds(100)) return;
     m_lastDraw = now;
     const int width = 30;
-    double part = m_planBytes ? (double)m_bytesDone / (double)m_planBytes : 1.0;
+    // Without a plan of the whole run (split, merge), the bar follows the
+    // phase under way.
+    uint64_t done = m_planBytes ? m_bytesDone : GetDone(), total = m_planBytes ? m_planBytes : GetTotal();
+    double part = total ? (double)done / (double)total : 1.0;
     if (part > 1.0) part = 1.0;
     int filled = (int)(part * width);
     std::string bar(filled, '#');
     bar.resize(width, '.');
-    fprintf(stderr, "\r[%s] %3d%%  %s / %s  %llu/%llu entries ", bar.c_str(), (int)(part * 100),
-            Mebibytes(m_bytesDone).c_str(), Mebibytes(m_planBytes).c_str(), (unsigned long long)m_entriesDone,
-            (unsigned long long)m_planEntries);
+    std::string entries;
+    if (m_planEntries)
+        entries = std::to_string(m_entriesDone) + "/" + std::to_string(m_planEntries) + " entries ";
+    fprintf(stderr, "\r[%s] %3d%%  %s / %s  %s", bar.c_str(), (int)(part * 100), Mebibytes(done).c_str(),
+            Mebibytes(total).c_str(), entries.c_str());
     fflush(stderr);
     m_barShown = true;
 }
@@ -207,6 +224,8 @@ void CConsoleProgress::ClearBar()
 void CConsoleProgress::Finish()
 {
     if (!m_showBar) return;
+    // Files kept or skipped on request are work done too.
+    if (!m_failures && m_bytesDone < m_planBytes) m_bytesDone = m_planBytes;
     Draw(true);
     fprintf(stderr, "\n");
     m_barShown = false;

@@ -24,15 +24,26 @@ struct Command {
 const std::vector<Command> &Commands()
 {
     static const std::vector<Command> commands = {
-        {"create", CommandCreate, {"-m", "-l", "-j", "--folder", "-c"}, {"-r", "--clear-readonly", "--force", "-v"},
+        {"create", CommandCreate, {"-m", "-l", "-j", "--folder", "-c", "-x"},
+         {"-r", "--clear-readonly", "--force", "-v", "--exclude-vcs"},
          "make a new archive from files, folders and patterns",
          "usage: voxpack create ARCHIVE [-m store|deflate] [-l 0-9] [-j N] [-r] [--folder NAME]\n"
-         "                      [--clear-readonly] [-c COMMENT] [--force] PATH...\n"
+         "                      [-x PATTERN]... [--exclude-vcs] [--clear-readonly] [-c COMMENT]\n"
+         "                      [--force] PATH...\n"
          "\n"
          "Makes ARCHIVE from each PATH: a file, a folder (stored with its own name\n"
-         "and everything below it), or a pattern such as src/*.txt (matching files of\n"
-         "that folder). The archive is written under ARCHIVE.part and takes its name\n"
-         "only when complete; a PATH that fails is reported and the others still go in.\n"
+         "and everything below it), or a pattern such as src/*.txt or 'src/*/?.txt'\n"
+         "('*' any run of characters, '?' one, in any part; letter case is ignored,\n"
+         "and '\\' separates as '/' does). Matching files go in by name, under the\n"
+         "folders between the pattern's fixed start and them. @LISTFILE stands for\n"
+         "the paths in LISTFILE, '-' for those on standard input (one a line).\n"
+         "The archive is written under ARCHIVE.part and takes its name only when\n"
+         "complete; a PATH that fails or a pattern that matches nothing is reported\n"
+         "(exit 1) and the others still go in; when nothing went in, nothing is\n"
+         "written. Names Windows cannot hold (CON, a:b, 'x.', two names that differ\n"
+         "only in letter case, ...) are refused, one line each.\n"
+         "With SOURCE_DATE_EPOCH set, folders carry that time and later file times\n"
+         "are cut to it, so that the same files make the same archive anywhere.\n"
          "\n"
          "  -m store|deflate   compression (default deflate)\n"
          "  -l 0-9             deflate level (default 6)\n"
@@ -41,18 +52,28 @@ const std::vector<Command> &Commands()
          "                     to be written is held to 64 MiB (72 MiB with the file\n"
          "                     being written), plus under 1 MiB per thread\n"
          "  -r                 a pattern also takes matching folders, whole\n"
-         "  --folder NAME      put files under this folder of the archive\n"
+         "  --folder NAME      put files and folders under this folder of the archive\n"
+         "  -x PATTERN         leave out files and folders matching PATTERN (repeatable):\n"
+         "                     without a '/' it is matched against each name ('*.bak',\n"
+         "                     '.*' for hidden files), with one against the path's end\n"
+         "                     ('docs/*.tmp')\n"
+         "  --exclude-vcs      leave out .git, .svn, .hg, .bzr, CVS and their files\n"
          "  --clear-readonly   store files without their read-only attribute\n"
          "  -c COMMENT         the archive's comment\n"
          "  --force            replace an existing ARCHIVE\n"},
-        {"add", CommandAdd, {"-m", "-l", "-j", "--folder", "-c"}, {"-r", "--clear-readonly", "--replace", "-v"},
+        {"add", CommandAdd, {"-m", "-l", "-j", "--folder", "-c", "-x"},
+         {"-r", "--clear-readonly", "--replace", "--update", "-v", "--exclude-vcs"},
          "add files, folders and patterns to an archive",
-         "usage: voxpack add ARCHIVE [create's options] [--replace] PATH...\n"
+         "usage: voxpack add ARCHIVE [create's options] [--replace | --update] PATH...\n"
          "\n"
          "Adds each PATH to ARCHIVE. The archive is rewritten beside itself as\n"
          "~NAME and replaced only when everything succeeded; after a failure it is\n"
-         "unchanged. An entry name that already exists is asked about on a terminal\n"
-         "and kept elsewhere, unless --replace is given.\n"},
+         "unchanged. A file the archive holds already with the same size and time\n"
+         "(and a folder it holds) stays as it is. Another entry of the same name is\n"
+         "asked about on a terminal and kept elsewhere (exit 1), unless:\n"
+         "\n"
+         "  --replace   replace every entry of the same name\n"
+         "  --update    replace those whose file differs (size or time), keep the rest\n"},
         {"delete", CommandDelete, {}, {"-v"}, "delete entries matching patterns",
          "usage: voxpack delete ARCHIVE PATTERN...\n"
          "\n"
@@ -92,8 +113,8 @@ const std::vector<Command> &Commands()
         {"package", CommandPackage,
          {"-o", "--ini", "--name", "--title", "--default-target", "--setup-app", "--setup-params", "--lcid",
           "--extract-to-temp", "--show-overwrite", "--banner", "--title-font", "--title-color", "-l", "-j", "--stub",
-          "--arch"},
-         {"--force", "-v"},
+          "--arch", "-x", "--icon", "--version-info"},
+         {"--force", "-v", "--exclude-vcs"},
          "build an installer package: a folder, its settings and the stub",
          "usage: voxpack package SOURCE_DIR -o OUTPUT.exe [options]\n"
          "\n"
@@ -119,6 +140,22 @@ const std::vector<Command> &Commands()
          "  --banner IMAGE.png      banner of the wizard (default: the built-in one)\n"
          "  --title-font FACE       font of the headings (default MS Sans Serif)\n"
          "  --title-color R,G,B     colour of the headings (default 0,0,0)\n"
+         "  -x PATTERN              leave out matching files and folders of SOURCE_DIR\n"
+         "                          (repeatable; as for 'voxpack create')\n"
+         "  --exclude-vcs           leave out .git, .svn, .hg, .bzr, CVS and their files\n"
+         "  --icon FILE.ico         the package's icon: every image of the file (any\n"
+         "                          sizes, bitmaps and PNG)\n"
+         "  --version-info KEY=VALUE  the package's version information (repeatable;\n"
+         "                          also section [VersionInfo] of the --ini file). KEY:\n"
+         "                          ProductName (default: the name), ProductVersion,\n"
+         "                          FileVersion (each defaults to the other; a.b.c.d,\n"
+         "                          which the numeric versions follow), CompanyName,\n"
+         "                          FileDescription (default: the title),\n"
+         "                          LegalCopyright, OriginalFilename (default: the\n"
+         "                          output's name), InternalName, LegalTrademarks,\n"
+         "                          Comments. An empty VALUE leaves the key out.\n"
+         "                          Without --icon and version information the stub's\n"
+         "                          own icon and version resource stay\n"
          "  -l 0-9                  deflate level (default 6)\n"
          "  -j N                    deflate on N threads (default: the number of cores;\n"
          "                          memory as for 'voxpack create')\n"
@@ -126,16 +163,27 @@ const std::vector<Command> &Commands()
          "                          Windows, x64 only on 64-bit Windows\n"
          "  --stub PATH             the stub to use (default: $VOXKIT_STUB, then\n"
          "                          voxstub.exe beside voxpack, then ../share/voxkit;\n"
-         "                          for x64 $VOXKIT_STUB64 and voxstub64.exe)\n"},
+         "                          for x64 $VOXKIT_STUB64 and voxstub64.exe)\n"
+         "\n"
+         "With SOURCE_DATE_EPOCH set, the package is the same byte for byte for the\n"
+         "same inputs, wherever and whenever it is built.\n"
+         "\n"
+         "Sign OUTPUT.exe after packaging (signtool, osslsigncode): the signature goes\n"
+         "behind the archive, and the package still finds its archive.\n"},
         {"list", CommandList, {}, {"--json"}, "list the entries of an archive",
-         "usage: voxpack list ARCHIVE [--json]\n"
+         "usage: voxpack list ARCHIVE [--json] [PATTERN...]\n"
          "\n"
          "Lists the entries of ARCHIVE (also a package or a split archive's main\n"
-         "file): size, stored size, method, time and name, then the totals.\n"
+         "file), or those matching a PATTERN (as for extract): size, stored size,\n"
+         "method, time (UTC) and name, then the totals. A PATTERN that matches no\n"
+         "entry is reported (exit 1).\n"
          "\n"
-         "  --json   print one JSON object instead: entries (name, method, level,\n"
-         "           attributes, filetime, compressed, uncompressed, crc_data,\n"
-         "           crc_content, offset), comment, base_name, volumes, start_offset\n"},
+         "  --json   print one JSON object instead: entries (name, method and\n"
+         "           method_name, level, attributes and attribute_letters (RHSDA),\n"
+         "           filetime and time (ISO 8601, UTC), compressed, uncompressed,\n"
+         "           crc_data, crc_content, offset), comment, base_name, volumes,\n"
+         "           start_offset. Names that are no valid UTF-16 keep their odd\n"
+         "           halves as \\u escapes: the output is always valid JSON.\n"},
         {"extract", CommandExtract, {"-o"}, {"--flat", "--overwrite", "--skip-existing", "-v"},
          "extract entries into a folder",
          "usage: voxpack extract ARCHIVE [-o DEST] [--flat] [--overwrite | --skip-existing] [-v] [PATTERN...]\n"
@@ -175,8 +223,11 @@ void PrintUsage(FILE *out)
     for (const Command &c : Commands()) fprintf(out, "  %-9s %s\n", c.name, c.summary);
     fprintf(out,
             "\n"
-            "'voxpack COMMAND --help' tells more. Options may stand before or after the\n"
-            "arguments; '--' ends the options.\n"
+            "'voxpack COMMAND --help' (or 'voxpack help COMMAND') tells more. Options may\n"
+            "stand before or after the arguments, a short one's value attached or not\n"
+            "(-j2, -j 2); '--' ends the options. With every command, -q prints error\n"
+            "lines only (no progress bar, no question: existing files are kept and\n"
+            "reported) and -v a line per entry. 'voxpack --version' tells the version.\n"
             "\n"
             "--log FILE (any command) appends a record of the run to FILE: the command,\n"
             "every error line and the exit code, with times; it rotates at 1 MB.\n"
@@ -233,6 +284,11 @@ int Dispatch(const std::vector<std::string> &args)
         PrintUsage(stderr);
         return VOXPACK_USAGE;
     }
+    if (args[0] == "--version") {
+        printf("voxpack %s\n", VOXPACK_VERSION);
+        return VOXPACK_OK;
+    }
+    if (args[0] == "help" && args.size() > 1) return Dispatch({args[1], "--help"});
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintUsage(stdout);
         return VOXPACK_OK;
@@ -249,7 +305,10 @@ int Dispatch(const std::vector<std::string> &args)
         }
         CommandLine line;
         line.command = c.name;
-        if (!ParseCommandLine(rest, c.valued, c.flags, line)) return VOXPACK_USAGE;
+        std::vector<std::string> flags = c.flags;
+        flags.insert(flags.end(), {"-q", "-v"});
+        if (!ParseCommandLine(rest, c.valued, flags, line)) return VOXPACK_USAGE;
+        SetQuiet(line.Has("-q"));
         return c.run(line);
     }
     PrintError("unknown command '" + args[0] + "' (see 'voxpack --help')");

@@ -7,8 +7,11 @@
 #include "commands.h"
 #include "console_progress.h"
 #include "files/files.h"
+#include "inputs.h"
 #include "package_settings.h"
 #include "parallel_deflate.h"
+#include "peres.h"
+#include "stub_check.h"
 #include "png/png.h"
 
 namespace {
@@ -25,7 +28,13 @@ struct PackageJob {
     VoText work;       // a folder beside the output for intermediate files
     uint32_t level = 6;
     unsigned threads = 1;
+    uint64_t latestTime = 0;  // SOURCE_DATE_EPOCH
+    CExcludes excludes;       // -x, --exclude-vcs: for the payload
     PackageSettings settings;
+    // The stub with the package's icon and version information, when the
+    // author gave any (written into the work folder and used as the stub).
+    bool identity = false;
+    std::string identityStub;
 };
 
 VoText Join(const VoText &folder, const std::string &name) { return folder + VO_PATH_SEPARATOR + ToText(name); }
@@ -67,6 +76,11 @@ bool CheckGivenStub(const CommandLine &line, const StubKind &kind, const std::st
 {
     if (VoPathGetAttributes(stub.c_str()) == VO_INVALID_ATTRIBUTES) {
         PrintError(given + ": no such stub program");
+        return false;
+    }
+    std::string problem = StubProblem(stub);
+    if (!problem.empty()) {
+        PrintError(given + ": " + problem);
         return false;
     }
     if (!line.Has("--arch")) return true;
@@ -152,11 +166,12 @@ bool CheckColor(const std::string &value)
 bool ReadSettings(const CommandLine &line, PackageJob &job)
 {
     if (line.Has("--ini")) {
-        std::string error;
-        if (!ReadPackageSettings(line.Value("--ini"), job.settings, error)) {
-            PrintError(line.Value("--ini") + ": " + error);
-            return false;
-        }
+        std::string ini = line.Value("--ini");
+        std::vector<SettingsProblem> problems;
+        bool read = ReadPackageSettings(ini, job.settings, problems);
+        for (const SettingsProblem &p : problems)
+            PrintError((p.warning ? "warning: " : "") + ini + (p.line ? ":" + std::to_string(p.line) : "") + ": " + p.text);
+        if (!read) return false;
     }
     static const std::pair<const char *, const char *> kOptionKeys[] = {
         {"--name", "Name"},           {"--title", "Title"},       {"--default-target", "DefaultTarget"},
@@ -206,6 +221,121 @@ bool CheckBanner(const CommandLine &line, PackageJob &job)
     return true;
 }
 
+bool WriteFileBytes(const VoText &path, const std::string &bytes);
+
+bool ReadFileBytes(const VoText &path, std::string &bytes)
+{
+    HVOFILE file = VoFileOpen(path.c_str(), VO_ACCESS_READ, VO_SHARE_READ, VO_OPEN_EXISTING);
+    if (!file) return false;
+    int64_t size = VoFileGetSize(file);
+    bool ok = size >= 0 && size < (int64_t)1 << 30;
+    if (ok) {
+        bytes.assign((size_t)size, '\0');
+        uint32_t done = 0;
+        ok = size == 0 || (VoFileRead(file, &bytes[0], (uint32_t)size, &done) && done == (uint32_t)size);
+    }
+    VoFileClose(file);
+    return ok;
+}
+
+// The text versions give the numeric ones; a text that is not a.b.c.d is
+// refused rather than guessed at.
+bool ReadNumericVersion(const PackageSettings &settings, const char *key, uint16_t out[4])
+{
+    std::string text = settings.GetVersionInfo(key);
+    if (text.empty() || peres::ParseVersionNumber(text, out)) return true;
+    PrintError(std::string(key) + " '" + text +
+               "' is not a version of the form a.b.c.d (up to four numbers from 0 to 65535), which the file's "
+               "numeric version must follow");
+    return false;
+}
+
+// The version information: --version-info over the --ini file's section
+// [VersionInfo] over the defaults (FileDescription: the Title, ProductName:
+// the Name, OriginalFilename: the output's name; each of FileVersion and
+// ProductVersion the other). An empty value leaves the key out.
+bool CollectVersionInfo(const CommandLine &line, PackageJob &job, peres::VersionInfo &info)
+{
+    PackageSettings &settings = job.settings;
+    for (const auto &option : line.options) {
+        if (option.first != "--version-info") continue;
+        size_t equals = option.second.find('=');
+        const char *key = equals == std::string::npos ? nullptr : CanonicalVersionInfoKey(option.second.substr(0, equals));
+        if (!key) {
+            std::string known;
+            for (const char *k : kVersionInfoKeys) known += std::string(known.empty() ? "" : ", ") + k;
+            PrintError("--version-info takes KEY=VALUE with KEY one of " + known + "; not '" + option.second + "'");
+            return false;
+        }
+        settings.SetVersionInfo(key, option.second.substr(equals + 1));
+    }
+    PackageSettings defaults;
+    defaults.SetVersionInfo("FileDescription", settings.Get("Title"));
+    defaults.SetVersionInfo("ProductName", settings.Get("Name"));
+    defaults.SetVersionInfo("OriginalFilename", BaseName(ToUtf8(job.output.c_str())));
+    for (const auto &v : settings.versionInfo) defaults.SetVersionInfo(v.first, v.second);
+    auto value = [&](const char *key) { return defaults.GetVersionInfo(key); };
+    if (value("FileVersion").empty()) defaults.SetVersionInfo("FileVersion", value("ProductVersion"));
+    if (value("ProductVersion").empty()) defaults.SetVersionInfo("ProductVersion", value("FileVersion"));
+    for (const char *key : kVersionInfoKeys)
+        if (!value(key).empty()) info.strings.emplace_back(key, value(key));
+    return ReadNumericVersion(defaults, "FileVersion", info.fileVersion) &&
+           ReadNumericVersion(defaults, "ProductVersion", info.productVersion);
+}
+
+// --icon and the version information: the stub's copy for this package,
+// made here in memory so that a bad icon, value or stub stops the run
+// before anything is written. Nothing given: the stub goes in as it is.
+bool PrepareIdentity(const CommandLine &line, PackageJob &job)
+{
+    bool versionGiven = job.settings.versionSection || !job.settings.versionInfo.empty() || line.Has("--version-info");
+    if (!line.Has("--icon") && !versionGiven) return true;
+    peres::Identity identity;
+    identity.setVersion = true;
+    if (!CollectVersionInfo(line, job, identity.version)) return false;
+    std::string bytes, error;
+    if (line.Has("--icon")) {
+        std::string path = line.Value("--icon");
+        if (!ReadFileBytes(FullPath(path), bytes)) {
+            PrintError(path + ": cannot be read");
+            return false;
+        }
+        if (!peres::ParseIcoFile(bytes, identity.icon, error)) {
+            PrintError(path + ": " + error);
+            return false;
+        }
+    }
+    std::string stubName = ToUtf8(job.stub.c_str());
+    if (!ReadFileBytes(job.stub, bytes)) {
+        PrintError(stubName + ": cannot be read");
+        return false;
+    }
+    if (!peres::SetPackageIdentity(bytes, identity, job.identityStub, error)) {
+        // The version resource's own limits are the author's values, not the stub.
+        if (error.compare(0, 24, "the version information ") == 0)
+            PrintError(error);
+        else
+            PrintError(stubName + ": its resources cannot take the package's icon and version information (" + error +
+                       ")");
+        return false;
+    }
+    job.identity = true;
+    return true;
+}
+
+// The stub of this package, when it has an identity of its own.
+bool WriteIdentityStub(PackageJob &job)
+{
+    if (!job.identity) return true;
+    VoText path = Join(job.work, "voxstub.exe");
+    if (!WriteFileBytes(path, job.identityStub)) {
+        PrintError(ToUtf8(path.c_str()) + ": cannot be written");
+        return false;
+    }
+    job.stub = path;
+    return true;
+}
+
 bool WriteFileBytes(const VoText &path, const std::string &bytes)
 {
     HVOFILE file = VoFileOpen(path.c_str(), VO_ACCESS_WRITE, 0, VO_CREATE_ALWAYS);
@@ -217,9 +347,9 @@ bool WriteFileBytes(const VoText &path, const std::string &bytes)
 
 // Adds paths to a new archive at target; reports failures through progress.
 bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, const PackageJob &job,
-                  CConsoleProgress &progress)
+                  CConsoleProgress &progress, const CExcludes *excludes = nullptr)
 {
-    const uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_RECURSE;
+    const uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_RECURSE | ARC_ADD_WINDOWSNAMES | ARC_ADD_STOREGROWN;
     CArchive2 archive;
     HRESULT hr = archive.Open(target.c_str(), ARC_OPEN_CREATE, nullptr);
     if (FAILED(hr)) {
@@ -228,6 +358,8 @@ bool BuildArchive(const VoText &target, const std::vector<VoText> &paths, const 
     }
     // The outputs of this run stay out: a source folder may hold them.
     for (const VoText &own : {job.work, job.output, job.output + VOTEXT(".part")}) archive.ExcludeFromAdd(own.c_str());
+    archive.SetLatestTime(job.latestTime);
+    if (excludes) excludes->Attach(archive);
     CParallelDeflate parallel(archive, job.threads, ARC_METHOD_DEFLATE);
     for (const VoText &path : paths) parallel.Plan(path, flags, job.level);
     parallel.Start();
@@ -282,13 +414,15 @@ bool BuildPayload(PackageJob &job, CConsoleProgress &progress, uint64_t *bytes)
     if (find) VoFindClose(find);
     *bytes = 0;
     CArchive2 sizing;
+    job.excludes.Attach(sizing);
     for (const VoText &path : paths) {
         uint64_t size = 0;
         if (sizing.GetSizeAddEntry(path.c_str(), &size, ARC_ADD_RECURSE) == S_OK) *bytes += size;
     }
     progress.SetPlan(*bytes, 0);
     paths.push_back(Join(job.work, kControlArchive));
-    return BuildArchive(Join(job.work, "payload.ach"), paths, job, progress);
+    job.excludes.Keep(paths.back());
+    return BuildArchive(Join(job.work, "payload.ach"), paths, job, progress, &job.excludes);
 }
 
 // The stub and the payload joined under OUTPUT.part, renamed when complete.
@@ -299,7 +433,9 @@ bool JoinWithStub(PackageJob &job, CConsoleProgress &progress)
     HRESULT hr = payload.Open(Join(job.work, "payload.ach").c_str(), ARC_OPEN_SEA, nullptr);
     if (SUCCEEDED(hr)) {
         payload.SetProgress(&progress);
-        hr = payload.CreateSEA(partial.c_str(), job.stub.c_str(), ARC_QUIET);
+        // The base name is payload.ach alone: no folder of this machine goes
+        // into the package.
+        hr = payload.CreateSEA(partial.c_str(), job.stub.c_str(), ARC_SEA_NAME_ONLY);
         HRESULT closed = payload.Close();
         if (SUCCEEDED(hr)) hr = closed;
     }
@@ -335,12 +471,14 @@ bool PrepareJob(const CommandLine &line, PackageJob &job)
         PrintError(line.positional[0] + ": not a folder");
         return false;
     }
+    job.excludes.Read(line);
     job.output = FullPath(line.Value("-o"));
     if (VoPathGetAttributes(job.output.c_str()) != VO_INVALID_ATTRIBUTES && !line.Has("--force")) {
         PrintError(line.Value("-o") + ": exists (use --force to replace it)");
         return false;
     }
-    return ReadLevel(line, &job.level) && ReadThreads(line, &job.threads) && FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job);
+    return ReadLevel(line, &job.level) && ReadThreads(line, &job.threads) && ReadSourceDateEpoch(&job.latestTime) &&
+           FindStub(line, job.stub) && ReadSettings(line, job) && CheckBanner(line, job) && PrepareIdentity(line, job);
 }
 
 }  // namespace
@@ -352,15 +490,15 @@ int CommandPackage(const CommandLine &line)
     if (!CreateWorkFolder(job)) return VOXPACK_USAGE;
     CConsoleProgress progress(line.Value("-o"), IsTerminal(), line.Has("-v"));
     uint64_t bytes = 0;
-    bool ok = BuildControlArchive(job, progress) && BuildPayload(job, progress, &bytes) && JoinWithStub(job, progress);
+    bool ok = WriteIdentityStub(job) && BuildControlArchive(job, progress) && BuildPayload(job, progress, &bytes) && JoinWithStub(job, progress);
     progress.Finish();
     VoDeleteDirectoryTree(job.work.c_str(), 1);
     if (!ok) {
         PrintError(line.Value("-o") + ": not written");
         return VOXPACK_SOME_FAILED;
     }
-    if (IsTerminal())
-        fprintf(stderr, "voxpack: wrote %s (installer %s, destination %s)\n", line.Value("-o").c_str(),
-                job.settings.Get("SetupApp").c_str(), job.settings.Get("DefaultTarget").c_str());
+    if (!IsQuiet())
+        printf("voxpack: wrote %s (installer %s, destination %s)\n", line.Value("-o").c_str(),
+               job.settings.Get("SetupApp").c_str(), job.settings.Get("DefaultTarget").c_str());
     return VOXPACK_OK;
 }

@@ -20,6 +20,10 @@ public:
     // Plans the files of one add; call for every path, then Start.
     void Plan(const VoText &path, uint32_t flags, uint32_t level);
     void Start();
+    // Whether workers run; then the bytes and number of the files planned.
+    bool Running() const { return m_pool != nullptr; }
+    uint64_t PlannedBytes() const { return m_pool ? m_pool->PlannedBytes() : 0; }
+    uint64_t PlannedFiles() const { return m_pool ? m_pool->PlannedFiles() : 0; }
 
 private:
     CArchive2 &m_archive;

@@ -28,41 +28,80 @@ bool OpenForReading(OpenArchive &open, const std::string &path, CConsoleProgress
     return true;
 }
 
-std::string JsonString(const std::string &utf8)
+// A JSON string of UTF-16 text. Always valid JSON: characters are written
+// as UTF-8, controls and a surrogate half without its partner as \u
+// escapes, so that no name, however made, breaks a reader.
+std::string JsonString(const VOCHAR *text)
 {
     std::string out = "\"";
-    for (unsigned char c : utf8) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (c < 0x20) {
-                char escaped[8];
-                snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += (char)c;
-            }
+    auto escape = [&out](uint32_t unit) {
+        char escaped[8];
+        snprintf(escaped, sizeof escaped, "\\u%04x", unit);
+        out += escaped;
+    };
+    for (const VOCHAR *p = text; *p; ++p) {
+        uint32_t c = (uint16_t)*p;
+        if (c == '"') out += "\\\"";
+        else if (c == '\\') out += "\\\\";
+        else if (c < 0x20) escape(c);
+        else if (c < 0x80) out += (char)c;
+        else if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            uint32_t code = 0x10000 + ((c - 0xD800) << 10) + ((uint16_t)p[1] - 0xDC00);
+            ++p;
+            out += (char)(0xF0 | code >> 18);
+            out += (char)(0x80 | ((code >> 12) & 0x3F));
+            out += (char)(0x80 | ((code >> 6) & 0x3F));
+            out += (char)(0x80 | (code & 0x3F));
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            escape(c);
+        } else if (c < 0x800) {
+            out += (char)(0xC0 | c >> 6);
+            out += (char)(0x80 | (c & 0x3F));
+        } else {
+            out += (char)(0xE0 | c >> 12);
+            out += (char)(0x80 | ((c >> 6) & 0x3F));
+            out += (char)(0x80 | (c & 0x3F));
         }
     }
     return out + "\"";
 }
 
+const char *MethodName(const ArcDirectoryRecord &r)
+{
+    if (r.attributes & ARC_ATTR_FOLDER) return "folder";
+    return r.method == ARC_METHOD_STORE ? "stored" : r.method == ARC_METHOD_DEFLATE ? "deflate" : "unknown";
+}
+
+// The attributes as letters: R read-only, H hidden, S system, D folder,
+// A archive.
+std::string AttributeLetters(uint32_t attributes)
+{
+    static const struct {
+        uint32_t bit;
+        char letter;
+    } kLetters[] = {{0x1, 'R'}, {0x2, 'H'}, {0x4, 'S'}, {0x10, 'D'}, {0x20, 'A'}};
+    std::string letters;
+    for (const auto &l : kLetters)
+        if (attributes & l.bit) letters += l.letter;
+    return letters;
+}
+
+std::string FormatTime(VOFILETIME t, bool iso);
+
 void PrintJsonEntry(const ArcDirectoryEntry &e, bool first)
 {
     const ArcDirectoryRecord &r = e.record;
-    printf("%s{\"name\":%s,\"method\":%u,\"level\":%u,\"attributes\":%u,\"filetime\":%" PRIu64
-           ",\"compressed\":%" PRIu64 ",\"uncompressed\":%" PRIu64 ",\"crc_data\":%u,\"crc_content\":%u,"
-           "\"offset\":%" PRIu64 "}",
-           first ? "" : ",", JsonString(ToUtf8(e.name)).c_str(), r.method, r.level, r.attributes, r.fileTime,
+    printf("%s{\"name\":%s,\"method\":%u,\"method_name\":\"%s\",\"level\":%u,\"attributes\":%u,"
+           "\"attribute_letters\":\"%s\",\"filetime\":%" PRIu64 ",\"time\":\"%s\",\"compressed\":%" PRIu64
+           ",\"uncompressed\":%" PRIu64 ",\"crc_data\":%u,\"crc_content\":%u,\"offset\":%" PRIu64 "}",
+           first ? "" : ",", JsonString(e.name).c_str(), r.method, MethodName(r), r.level, r.attributes,
+           AttributeLetters(r.attributes).c_str(), r.fileTime, FormatTime(r.fileTime, true).c_str(),
            r.compressedSize, r.uncompressedSize, r.dataCrc, r.contentCrc, r.localHeaderOffset);
 }
 
-// Windows file time to "YYYY-MM-DD HH:MM" (UTC).
-std::string FormatTime(VOFILETIME t)
+// Windows file time to "YYYY-MM-DD HH:MM" (UTC), or with iso ISO 8601
+// "YYYY-MM-DDTHH:MM:SSZ".
+std::string FormatTime(VOFILETIME t, bool iso)
 {
     int64_t seconds = (int64_t)(t / 10000000ull) - 11644473600ll;
     int64_t days = seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
@@ -73,28 +112,74 @@ std::string FormatTime(VOFILETIME t)
     int64_t y = yoe + era * 400, doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
     int64_t d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
     char text[64];
-    snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", (int)(y + (m <= 2)), (int)m, (int)d,
-             (int)(rest / 3600), (int)(rest % 3600 / 60));
+    snprintf(text, sizeof text, iso ? "%04d-%02d-%02dT%02d:%02d:%02dZ" : "%04d-%02d-%02d %02d:%02d",
+             (int)(y + (m <= 2)), (int)m, (int)d, (int)(rest / 3600), (int)(rest % 3600 / 60), (int)(rest % 60));
     return text;
 }
+
+// The entries named by patterns (extract's patterns); every entry when
+// there are none.
+class EntryFilter {
+public:
+    bool Prepare(CArchive2 &archive, const std::string &path, const std::vector<std::string> &patterns)
+    {
+        for (const std::string &text : patterns) {
+            ArcPattern pattern;
+            if (FAILED(archive.CheckForWildcards(ToText(text).c_str(), &pattern))) {
+                PrintError(path + ": '" + text + "' is no pattern (too short or too long)");
+                return false;
+            }
+            m_patterns.push_back({text, pattern, false});
+        }
+        return true;
+    }
+    bool Takes(const VOCHAR *name)
+    {
+        bool taken = m_patterns.empty();
+        for (Pattern &p : m_patterns)
+            if (CArchive2::MatchEntryName(&p.prepared, name)) taken = p.matched = true;
+        return taken;
+    }
+    // One line for each pattern that matched no entry; their number.
+    int ReportUnmatched(const std::string &path) const
+    {
+        int unmatched = 0;
+        for (const Pattern &p : m_patterns)
+            if (!p.matched) {
+                PrintError(path + ": no entry matches '" + p.text + "'");
+                ++unmatched;
+            }
+        return unmatched;
+    }
+
+private:
+    struct Pattern {
+        std::string text;
+        ArcPattern prepared;
+        bool matched;
+    };
+    std::vector<Pattern> m_patterns;
+};
 
 }  // namespace
 
 int CommandList(const CommandLine &line)
 {
-    if (line.positional.size() != 1) {
-        PrintError("list needs exactly one archive (see 'voxpack list --help')");
+    if (line.positional.empty()) {
+        PrintError("list needs an archive (see 'voxpack list --help')");
         return VOXPACK_USAGE;
     }
     const std::string &path = line.positional[0];
     OpenArchive open;
     if (!OpenForReading(open, path, nullptr)) return VOXPACK_USAGE;
     CArchive2 &a = open.archive;
-    int count = a.GetArchiveCount();
+    EntryFilter filter;
+    if (!filter.Prepare(a, path, {line.positional.begin() + 1, line.positional.end()})) return VOXPACK_USAGE;
+    int count = a.GetArchiveCount(), listed = 0;
     bool json = line.Has("--json");
     int failures = 0;
     if (json) printf("{\"entries\":[");
-    else printf("%12s %12s %-7s %-16s %s\n", "Size", "Stored", "Method", "Modified", "Name");
+    else printf("%12s %12s %-7s %-16s %s\n", "Size", "Stored", "Method", "Modified (UTC)", "Name");
     uint64_t totalSize = 0, totalStored = 0;
     for (int i = 0; i < count; ++i) {
         ArcDirectoryEntry e;
@@ -103,25 +188,26 @@ int CommandList(const CommandLine &line)
             ++failures;
             continue;
         }
+        if (!filter.Takes(e.name)) continue;
         if (json) {
-            PrintJsonEntry(e, i == 0);
+            PrintJsonEntry(e, listed++ == 0);
             continue;
         }
+        ++listed;
         const ArcDirectoryRecord &r = e.record;
-        const char *method = r.method == ARC_METHOD_STORE ? "stored" : r.method == ARC_METHOD_DEFLATE ? "deflate" : "?";
-        printf("%12" PRIu64 " %12" PRIu64 " %-7s %-16s %s\n", r.uncompressedSize, r.compressedSize,
-               (r.attributes & ARC_ATTR_FOLDER) ? "folder" : method, FormatTime(r.fileTime).c_str(),
-               Printable(ToUtf8(e.name)).c_str());
+        printf("%12" PRIu64 " %12" PRIu64 " %-7s %-16s %s\n", r.uncompressedSize, r.compressedSize, MethodName(r),
+               FormatTime(r.fileTime, false).c_str(), Printable(ToUtf8(e.name)).c_str());
         totalSize += r.uncompressedSize;
         totalStored += r.compressedSize;
     }
+    failures += filter.ReportUnmatched(path);
+    count = listed;
     VOCHAR comment[ARC_MAX_COMMENT + 1];
     if (FAILED(a.GetVolumeComment(comment, ARC_MAX_COMMENT + 1))) comment[0] = 0;
     const ArcEndRecord &end = a.GetEndRecord();
     if (json) {
         printf("],\"comment\":%s,\"base_name\":%s,\"volumes\":%u,\"start_offset\":%" PRIu64 "}\n",
-               JsonString(ToUtf8(comment)).c_str(), JsonString(ToUtf8(a.GetBaseName())).c_str(), end.volumeCount,
-               end.startOffset);
+               JsonString(comment).c_str(), JsonString(a.GetBaseName()).c_str(), end.volumeCount, end.startOffset);
     } else {
         printf("%12" PRIu64 " %12" PRIu64 " %d entries", totalSize, totalStored, count);
         if (end.startOffset) printf(", behind a %" PRIu64 "-byte stub", end.startOffset);

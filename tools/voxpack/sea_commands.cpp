@@ -6,6 +6,7 @@
 #include "commands.h"
 #include "console_progress.h"
 #include "files/files.h"
+#include "stub_check.h"
 
 namespace {
 
@@ -88,6 +89,11 @@ int CommandSea(const CommandLine &line)
         PrintError(line.positional[1] + ": no such file");
         return VOXPACK_USAGE;
     }
+    std::string problem = StubProblem(context.stub);
+    if (!problem.empty()) {
+        PrintError(line.positional[1] + ": " + problem);
+        return VOXPACK_USAGE;
+    }
     if (!CheckSeaOutput(line, context)) return VOXPACK_USAGE;
     // Written as OUTPUT.part, which takes OUTPUT's name only when complete:
     // a failure or a kill never costs the previous OUTPUT, and only the file
@@ -97,7 +103,7 @@ int CommandSea(const CommandLine &line)
     CConsoleProgress progress(line.positional[0], IsTerminal(), line.Has("-v"));
     int code = RunOnArchive(line.positional[0], ARC_OPEN_SEA, progress, [](CArchive2 &a, void *c) {
         SeaContext *sea = (SeaContext *)c;
-        return a.CreateSEA(sea->output.c_str(), sea->stub.c_str(), 0);
+        return a.CreateSEA(sea->output.c_str(), sea->stub.c_str(), ARC_SEA_NAME_ONLY);
     }, &context);
     if (code == VOXPACK_OK && VoPathRename(context.output.c_str(), output.c_str())) return code;
     VoPathDeleteFile(context.output.c_str());

@@ -1,10 +1,13 @@
 // voxpack create, add, delete and comment.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
 #include "archive/archive.h"
+#include "archive/names.h"
 #include "commands.h"
 #include "console_progress.h"
+#include "inputs.h"
 #include "parallel_deflate.h"
 #include "files/files.h"
 
@@ -13,127 +16,115 @@ namespace {
 struct AddOptions {
     uint32_t method = ARC_METHOD_DEFLATE;
     uint32_t level = 6;
-    uint32_t flags = ARC_ADD_NOTOTAL;
+    uint32_t flags = ARC_ADD_NOTOTAL | ARC_ADD_WINDOWSNAMES | ARC_ADD_STOREGROWN;
     unsigned threads = 1;
     VoText folder;
     bool hasComment = false;
     VoText comment;
+    uint64_t latestTime = 0;  // SOURCE_DATE_EPOCH
+    CExcludes excludes;
 };
 
 bool ReadAddOptions(const CommandLine &line, AddOptions &o)
 {
     std::string method = line.Value("-m", "deflate");
+    for (char &c : method) c = (char)tolower((unsigned char)c);
     if (method == "store") o.method = ARC_METHOD_STORE;
     else if (method != "deflate") {
         PrintError("-m takes 'store' or 'deflate', not '" + method + "'");
         return false;
     }
-    if (!ReadLevel(line, &o.level) || !ReadThreads(line, &o.threads)) return false;
+    if (!ReadLevel(line, &o.level) || !ReadThreads(line, &o.threads) || !ReadSourceDateEpoch(&o.latestTime))
+        return false;
     if (line.Has("-r")) o.flags |= ARC_ADD_RECURSE;
     if (line.Has("--clear-readonly")) o.flags |= ARC_ADD_CLEARREADONLY;
-    if (line.Has("--replace")) o.flags |= ARC_ADD_REPLACE;
+    if (line.Has("--replace") || line.Has("--update")) o.flags |= ARC_ADD_REPLACE;
+    // Files the archive holds as they are stay as they are: re-adding a tree
+    // is no failure.
+    if (line.command == "add") o.flags |= ARC_ADD_SKIPSAME;
     o.folder = ToText(line.Value("--folder"));
     for (VOCHAR &c : o.folder)
         if (c == '/') c = '\\';
     while (!o.folder.empty() && o.folder.back() == '\\') o.folder.pop_back();
+    const char *problem = o.folder.empty() ? nullptr : ArcWindowsNameProblem(o.folder.c_str());
+    if (problem) {
+        PrintError("--folder " + line.Value("--folder") + ": " + problem);
+        return false;
+    }
+    o.excludes.Read(line);
     o.hasComment = line.Has("-c");
     o.comment = ToText(line.Value("-c"));
     return true;
 }
 
-// The paths to add, made absolute; the total size for the progress bar.
-uint64_t PlanAdd(CArchive2 &archive, const std::vector<VoText> &paths, uint32_t flags)
+// The total size and number of the files to add, for the progress bar.
+void PlanAdd(CArchive2 &archive, const std::vector<InputPath> &inputs, uint32_t flags, CConsoleProgress &progress)
 {
-    uint64_t total = 0;
-    for (const VoText &p : paths) {
-        uint64_t size = 0;
-        if (archive.GetSizeAddEntry(p.c_str(), &size, flags) == S_OK) total += size;
+    uint64_t plan[2] = {0, 0};
+    auto count = [](void *context, const VOCHAR *, uint64_t size) {
+        ((uint64_t *)context)[0] += size;
+        ++((uint64_t *)context)[1];
+    };
+    for (const InputPath &in : inputs) archive.EnumerateAddEntry(in.path.c_str(), flags, count, plan);
+    progress.SetPlan(plan[0], plan[1]);
+}
+
+// The paths to add: the names given (and those of list files), patterns
+// expanded. A pattern that matches nothing is reported.
+std::vector<InputPath> GatherInputs(const std::vector<std::string> &names, const AddOptions &o,
+                                    CConsoleProgress &progress)
+{
+    std::vector<InputPath> inputs;
+    for (std::string name : names) {
+        if (IsPattern(name) && VO_PATH_SEPARATOR == '/')
+            for (char &c : name)
+                if (c == '\\') c = '/';
+        if (!ExpandInput(name, o.folder, (o.flags & ARC_ADD_RECURSE) != 0, inputs))
+            progress.ReportFailure(name + ": nothing matches");
     }
-    return total;
+    return inputs;
 }
 
-// With an archive folder the engine takes single files only: a pattern is
-// expanded here into the files it matches.
-std::vector<VoText> ExpandForFolder(CArchive2 &archive, const VoText &path)
-{
-    std::vector<VoText> files;
-    VOCHAR folder[VO_MAX_PATH];
-    folder[0] = 0;
-    VoGetPathNameFromFilePath(path.c_str(), folder, VO_MAX_PATH);
-    ArcPattern pattern;
-    archive.SetProgress(nullptr);
-    HRESULT hr = archive.CheckForWildcards(VoGetFileNamePtrW(path.c_str()), &pattern);
-    if (FAILED(hr) || pattern.kind == 0) return files;
-    tVOFINDDATA data;
-    HVOFIND find = VoFindFirst(folder, &data);
-    for (bool more = find != nullptr; more; more = VoFindNext(find, &data)) {
-        bool plain = !(data.attributes & (VO_ATTR_DIRECTORY | VO_ATTR_DEVICE | VO_ATTR_REPARSE));
-        if (plain && CArchive2::MatchEntryName(&pattern, data.name)) files.push_back(VoText(folder) + data.name);
-    }
-    if (find) VoFindClose(find);
-    return files;
-}
-
-bool IsExistingFolder(const VoText &path)
-{
-    uint32_t attributes = VoPathGetAttributes(path.c_str());
-    return attributes != VO_INVALID_ATTRIBUTES && (attributes & VO_ATTR_DIRECTORY);
-}
-
-// Adds one path; returns false when it failed (the failure is reported).
-bool AddOnePath(CArchive2 &archive, CConsoleProgress &progress, const VoText &path, const std::string &arg,
-                const AddOptions &o)
+// Adds one path; a failure is reported. Returns the add's result.
+HRESULT AddOnePath(CArchive2 &archive, CConsoleProgress &progress, const InputPath &in, const AddOptions &o)
 {
     int before = progress.Failures();
-    bool withFolder = !o.folder.empty();
-    if (withFolder && IsExistingFolder(path)) {
-        progress.ReportFailure(arg + ": --folder takes files and patterns, not folders");
-        return false;
-    }
-    std::vector<VoText> files;
-    if (withFolder && VoPathGetAttributes(path.c_str()) == VO_INVALID_ATTRIBUTES) {
-        files = ExpandForFolder(archive, path);
-        archive.SetProgress(&progress);
-        if (files.empty()) {
-            progress.ReportFailure(arg + ": nothing matches");
-            return false;
-        }
-    } else {
-        files.push_back(path);
-    }
-    for (const VoText &file : files) {
-        HRESULT hr = archive.AddEntryToArchive(file.c_str(), o.method, o.level, o.flags,
-                                               withFolder ? o.folder.c_str() : nullptr);
-        if (hr == VO_E_CANCEL) {
-            progress.ReportResult(hr, arg);
-            return false;
-        }
-        if (hr == S_FALSE && progress.Failures() == before) progress.ReportFailure(arg + ": nothing matches");
-        else if (FAILED(hr) && progress.Failures() == before) progress.ReportResult(hr, arg);
-    }
-    return progress.Failures() == before;
+    HRESULT hr = archive.AddEntryToArchive(in.path.c_str(), o.method, o.level, o.flags,
+                                           in.folder.empty() ? nullptr : in.folder.c_str());
+    if (FAILED(hr) && (progress.Failures() == before || hr == VO_E_CANCEL)) progress.ReportResult(hr, in.arg);
+    return hr;
 }
 
 // Adds every path; a path that fails is reported and the others still go in.
-void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<std::string> &args,
+void AddPaths(CArchive2 &archive, CConsoleProgress &progress, const std::vector<InputPath> &inputs,
               const AddOptions &o)
 {
-    std::vector<VoText> paths;
-    for (size_t i = 1; i < args.size(); ++i) paths.push_back(FullPath(args[i]));
     archive.SetProgress(nullptr);
+    archive.SetLatestTime(o.latestTime);
+    o.excludes.Attach(archive);
     // The workers start first, so that they deflate while the sizes are
-    // summed. With --folder the engine takes files only: folders are not
-    // planned, and a pattern stands for the files it matches.
+    // summed.
     CParallelDeflate parallel(archive, o.threads, o.method);
-    for (const VoText &path : paths) {
-        if (o.folder.empty()) parallel.Plan(path, o.flags, o.level);
-        else if (!IsExistingFolder(path)) parallel.Plan(path, o.flags & ~ARC_ADD_RECURSE, o.level);
-    }
+    for (const InputPath &in : inputs) parallel.Plan(in.path, o.flags, o.level);
     parallel.Start();
-    progress.SetPlan(PlanAdd(archive, paths, o.flags), 0);
+    // The workers' plan has walked the inputs already (files only, as the
+    // add takes them); without workers one walk sums them.
+    if (parallel.Running()) progress.SetPlan(parallel.PlannedBytes(), parallel.PlannedFiles());
+    else PlanAdd(archive, inputs, o.flags, progress);
     archive.SetProgress(&progress);
-    for (size_t i = 0; i < paths.size(); ++i) AddOnePath(archive, progress, paths[i], args[i + 1], o);
+    for (const InputPath &in : inputs)
+        if (AddOnePath(archive, progress, in, o) == VO_E_CANCEL) break;
     if (o.hasComment) archive.AddVolumeComment(o.comment.c_str());
+}
+
+// The names after the archive, lists read; false (after printing why) when
+// a list cannot be read or no name is left.
+bool ReadNames(const CommandLine &line, std::vector<std::string> &names)
+{
+    if (!ReadInputNames({line.positional.begin() + 1, line.positional.end()}, names)) return false;
+    if (!names.empty()) return true;
+    PrintError(line.command + ": the lists hold no names, so there is nothing to add");
+    return false;
 }
 
 // Tells what a failed rewrite left behind: the archive is as it was.
@@ -154,7 +145,8 @@ int CommandCreate(const CommandLine &line)
         return VOXPACK_USAGE;
     }
     AddOptions o;
-    if (!ReadAddOptions(line, o)) return VOXPACK_USAGE;
+    std::vector<std::string> names;
+    if (!ReadAddOptions(line, o) || !ReadNames(line, names)) return VOXPACK_USAGE;
     const std::string &path = line.positional[0];
     VoText archivePath = FullPath(path);
     if (VoPathGetAttributes(archivePath.c_str()) != VO_INVALID_ATTRIBUTES && !line.Has("--force")) {
@@ -172,7 +164,7 @@ int CommandCreate(const CommandLine &line)
         return VOXPACK_USAGE;
     }
     archive.ExcludeFromAdd(archivePath.c_str());  // the archive this one replaces
-    AddPaths(archive, progress, line.positional, o);
+    AddPaths(archive, progress, GatherInputs(names, o, progress), o);
     hr = archive.Close();
     progress.Finish();
     // When nothing could be added, nothing is written: an empty archive
@@ -199,18 +191,19 @@ int CommandAdd(const CommandLine &line)
         return VOXPACK_USAGE;
     }
     AddOptions o;
-    if (!ReadAddOptions(line, o)) return VOXPACK_USAGE;
+    std::vector<std::string> names;
+    if (!ReadAddOptions(line, o) || !ReadNames(line, names)) return VOXPACK_USAGE;
     const std::string &path = line.positional[0];
     CConsoleProgress progress(path, IsTerminal(), line.Has("-v"));
     progress.SetKeepHint("use --replace to replace it");
-    if (line.Has("--replace")) progress.SetOverwritePolicy(OverwritePolicy::Replace);
+    if (line.Has("--replace") || line.Has("--update")) progress.SetOverwritePolicy(OverwritePolicy::Replace);
     CArchive2 archive;
     HRESULT hr = archive.Open(FullPath(path).c_str(), ARC_OPEN_APPEND, nullptr);
     if (FAILED(hr)) {
         PrintError(path + ": " + DescribeOpenResult(archive, hr));
         return VOXPACK_USAGE;
     }
-    AddPaths(archive, progress, line.positional, o);
+    AddPaths(archive, progress, GatherInputs(names, o, progress), o);
     hr = archive.Close();
     progress.Finish();
     if (FAILED(hr)) {
