@@ -55,7 +55,7 @@ struct.pack_into("<I", record, 48, len(name) // 2)
 open(path, "wb").write(data[:end] + record + data[texts:texts + 2 * comment] + name + data[texts + 2 * (comment + base):])
 PY
 }
-printf 'MZ' >"$work/stub.exe" && head -c 4000 /dev/zero >>"$work/stub.exe"
+python3 "$(dirname "$0")/fake_stub.py" "$work/stub.exe" 14C 4000
 "$native" create "$work/climb.ach" "$work/src/tree/zero.txt" >/dev/null
 "$native" sea "$work/climb.ach" "$work/stub.exe" "$work/climb.exe" >/dev/null
 set_base_name "$work/climb.exe" "../../climbed.ach"
