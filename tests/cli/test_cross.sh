@@ -8,14 +8,7 @@ windows=$2
 winerun=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/checks.sh"
 
 # A Linux path as Wine's Z: drive shows it.
 win() { printf 'Z:%s' "${1//\//\\}"; }
@@ -65,5 +58,4 @@ check "the archive lands in the destination" test -f "$work/unsea/in/climbed.ach
 check "nothing lands outside it" test ! -e "$work/unsea/climbed.ach" -a ! -e "$work/climbed.ach"
 
 [ "$failures" = 0 ] || cat "$work/wine.log"
-echo "$passes passed, $failures failed"
-[ "$failures" = 0 ]
+report

@@ -21,21 +21,7 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
-expect_code() {
-  local want=$1
-  shift
-  "$@" >"$work/out" 2>"$work/err"
-  local got=$?
-  [ "$got" = "$want" ] || { echo "  exit code $got, wanted $want: $*"; cat "$work/err"; return 1; }
-}
-says() { grep -qF -- "$1" "$work/err" || { echo "  no '$1' in:"; cat "$work/err"; return 1; }; }
+. "$(dirname "$0")/checks.sh"
 identity() { "$python" "$here/check_package_identity.py" "$@"; }
 nothing_left() { [ -z "$(ls "$work/out dir")" ] || { echo "  left behind: $(ls "$work/out dir")"; return 1; }; }
 
@@ -125,5 +111,4 @@ if [ -n "$wine_run" ]; then
   check "installed" cmp "$work/src/sub/a.txt" "$work/dest/sub/a.txt"
 fi
 
-echo "$passes passed, $failures failed"
-[ "$failures" = 0 ]
+report

@@ -9,23 +9,8 @@ set -u
 voxpack=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-passes=0
+. "$(dirname "$0")/checks.sh"
 
-check() {
-  local what=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
-
-expect_code() {
-  local want=$1
-  shift
-  "$@" >"$work/out" 2>"$work/err"
-  local got=$?
-  [ "$got" = "$want" ] || { echo "  exit code $got, wanted $want: $*"; cat "$work/err"; return 1; }
-}
-says() { grep -q -- "$1" "$work/err" || { echo "  no '$1' in:"; cat "$work/err"; return 1; }; }
 names() { "$voxpack" list --json "$1" | python3 -c 'import json,sys; print(" ".join(sorted(e["name"] for e in json.load(sys.stdin)["entries"])))'; }
 # voxinst.ini of a package as UTF-8 text.
 settings_of() {
@@ -157,5 +142,4 @@ if [ -n "${2:-}" ]; then
   check "and the package holds it" cmp -n "$(stat -c %s "$usr/share/voxkit/voxstub.exe")" "$usr/share/voxkit/voxstub.exe" "$work/inst.exe"
 fi
 
-echo "$passes passed, $failures failed"
-[ "$failures" = 0 ]
+report

@@ -7,22 +7,7 @@ voxpack=$1
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-failures=0
-passes=0
-
-check() {  # check DESCRIPTION CONDITION...
-  local what=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
-
-expect_code() {  # expect_code CODE COMMAND...
-  local want=$1
-  shift
-  "$@" >"$work/out" 2>"$work/err"
-  local got=$?
-  [ "$got" = "$want" ] || { echo "  exit code $got, wanted $want: $*"; cat "$work/err"; return 1; }
-}
+. "$(dirname "$0")/checks.sh"
 
 python3 "$here/make_archive.py" "$work/good.ach" good
 python3 "$here/make_archive.py" "$work/hostile.ach" hostile
@@ -110,5 +95,4 @@ check "help, exit 0" expect_code 0 "$voxpack" --help
 check "command help, exit 0" expect_code 0 "$voxpack" extract --help
 check "'--' ends options" expect_code 2 "$voxpack" list -- --json
 
-echo "$passes passed, $failures failed"
-[ "$failures" = 0 ]
+report

@@ -12,22 +12,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-passes=0
-
-check() {
-  local what=$1
-  shift
-  if "$@"; then passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
-
-expect_code() {
-  local want=$1
-  shift
-  "$@" >"$work/out" 2>"$work/err"
-  local got=$?
-  [ "$got" = "$want" ] || { echo "  exit code $got, wanted $want: $*"; cat "$work/err"; return 1; }
-}
+. "$(dirname "$0")/checks.sh"
 
 same_tree() { diff -r "$1" "$2" >/dev/null; }
 entries() { "$voxpack" list --json "$1" | python3 -c 'import json,sys; print(len(json.load(sys.stdin)["entries"]))'; }
@@ -296,5 +281,4 @@ if mount -t tmpfs -o size=256k tmpfs "$work/full" 2>/dev/null; then
   umount "$work/full"
 fi
 
-echo "$passes passed, $failures failed"
-[ "$failures" = 0 ]
+report
