@@ -299,7 +299,10 @@ protected:
 
     // Writing internals.
     HRESULT FinishWriting();
-    HRESULT AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder, uint32_t attributes);
+    HRESULT AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder, uint32_t attributes,
+                    const tVOFINDDATA *found);
+    HRESULT OpenAddFile(const VOCHAR *path, struct ArcEntryItem *item, HVOFILE *file, const char *operation);
+    bool TakeSupplied(const VOCHAR *path, uint64_t size);
     HRESULT AddDirectory(const VOCHAR *path, size_t baseLength);
     HRESULT AddDirectoryTree(const VOCHAR *path, size_t baseLength);
     bool IsExcludedFromAdd(const VOCHAR *path) const;
@@ -320,7 +323,7 @@ protected:
     bool HasRoomForAdd(uint64_t size);
     HRESULT NoCompressFile(HVOFILE file, struct ArcEntryItem *item);
     HRESULT CompressZipFile(HVOFILE file, struct ArcEntryItem *item);
-    HRESULT CopyCompressedFile(struct ArcEntryItem *item);
+    HRESULT CopyCompressedFile(struct ArcEntryItem *item, const VOCHAR *path);
     HRESULT StoreInstead(HVOFILE file, struct ArcEntryItem *item, const char *operation);
     HRESULT WriteOutput(const void *bytes, uint32_t size, const char *operation);
     HRESULT WriteToFile(const void *bytes, uint32_t size, const char *operation);

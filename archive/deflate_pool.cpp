@@ -144,7 +144,7 @@ void CArcDeflatePool::DeflateJob(size_t index, CArcDeflater &deflater)
     ArcDeflateResult r;
     HVOFILE file = VoFileOpen(job.path.c_str(), VO_ACCESS_READ, VO_SHARE_READ | VO_SHARE_WRITE, VO_OPEN_EXISTING);
     if (!file) {
-        r.hr = VO_E_READ;
+        r.hr = VO_E_OPENFILE;
     } else {
         WorkerSink sink(*this, index);
         r = deflater.DeflateFile(file, job.size, (int)job.level, sink);

@@ -145,8 +145,35 @@ bool CArchive2::RefuseAddName(const VOCHAR *name, const VOCHAR *path, const char
 // ---------------------------------------------------------------------------
 // Files
 
-// attributes: the file's, as the caller's walk or check just read them.
-HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder, uint32_t attributes)
+// Opens a file to add and reads its size and time into the item's header.
+HRESULT CArchive2::OpenAddFile(const VOCHAR *path, ArcEntryItem *item, HVOFILE *file, const char *operation)
+{
+    *file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ | VO_SHARE_WRITE, VO_OPEN_EXISTING);
+    if (!*file) {
+        ReportError(ARC_ERR_OPEN, operation, path);
+        return VO_E_OPENFILE;
+    }
+    int64_t size = VoFileGetSize(*file);
+    item->header.uncompressedSize = size > 0 ? (uint64_t)size : 0;
+    if (!VoFileGetTimes(*file, nullptr, nullptr, &item->header.fileTime)) {
+        VoFileClose(*file);
+        *file = nullptr;
+        ReportError(ARC_ERR_FILETIME, operation, path);
+        return VO_E_BADDATA;
+    }
+    return S_OK;
+}
+
+// Whether the supplier has the file's deflated bytes ready to copy.
+bool CArchive2::TakeSupplied(const VOCHAR *path, uint64_t size)
+{
+    return m_supplier && m_addMethod == ARC_METHOD_DEFLATE && m_supplier->BeginFile(path, m_addLevel, size) == S_OK;
+}
+
+// attributes: the file's, as the caller's walk or check just read them;
+// found: the walk's entry for the file, or null when there was no walk.
+HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *folder, uint32_t attributes,
+                           const tVOFINDDATA *found)
 {
     const char *operation = "AddFile";
     ArcEntryItem item;
@@ -167,35 +194,41 @@ HRESULT CArchive2::AddFile(const VOCHAR *path, size_t baseLength, const VOCHAR *
     if (FAILED(hr)) return hr;
     if (keepOld) return S_OK;
 
-    HVOFILE file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ | VO_SHARE_WRITE, VO_OPEN_EXISTING);
-    if (!file) {
-        ReportError(ARC_ERR_OPEN, operation, path);
-        return VO_E_OPENFILE;
-    }
     if (m_addFlags & ARC_ADD_CLEARREADONLY) attributes &= ~VO_ATTR_READONLY;
     item.header.method = m_addMethod;
     item.header.level = m_addLevel;
     item.header.attributes = attributes & ~(VO_ATTR_DEVICE | VO_ATTR_REPARSE);
-    int64_t size = VoFileGetSize(file);
-    item.header.uncompressedSize = size > 0 ? (uint64_t)size : 0;
-    if (!VoFileGetTimes(file, nullptr, nullptr, &item.header.fileTime)) {
-        VoFileClose(file);
-        ReportError(ARC_ERR_FILETIME, operation, path);
-        return VO_E_BADDATA;
+    // A file a worker deflated is not opened here: the walk's size and time
+    // serve, as the worker's plan took the size from the same walk.
+    bool supplied = found && TakeSupplied(path, found->size);
+    HVOFILE file = nullptr;
+    if (supplied) {
+        item.header.uncompressedSize = found->size;
+        item.header.fileTime = found->writeTime;
+    } else {
+        hr = OpenAddFile(path, &item, &file, operation);
+        if (FAILED(hr)) return hr;
+        supplied = !found && TakeSupplied(path, item.header.uncompressedSize);
     }
     if (m_latestTime && item.header.fileTime > m_latestTime) item.header.fileTime = m_latestTime;
     hr = WriteEntryHeader(&item, operation);
     if (SUCCEEDED(hr)) {
-        if (m_addMethod == ARC_METHOD_STORE) hr = NoCompressFile(file, &item);
+        if (supplied) hr = CopyCompressedFile(&item, path);
+        else if (m_addMethod == ARC_METHOD_STORE) hr = NoCompressFile(file, &item);
         else if (m_addMethod != ARC_METHOD_DEFLATE) hr = E_NOTIMPL;
-        else if (m_supplier && m_supplier->BeginFile(path, m_addLevel, item.header.uncompressedSize) == S_OK)
-            hr = CopyCompressedFile(&item);
         else hr = CompressZipFile(file, &item);
         if (SUCCEEDED(hr) && (m_addFlags & ARC_ADD_STOREGROWN) && m_addMethod == ARC_METHOD_DEFLATE &&
-            item.header.uncompressedSize > 0 && item.header.compressedSize >= item.header.uncompressedSize)
-            hr = StoreInstead(file, &item, operation);
+            item.header.uncompressedSize > 0 && item.header.compressedSize >= item.header.uncompressedSize) {
+            if (!file) file = VoFileOpen(path, VO_ACCESS_READ, VO_SHARE_READ | VO_SHARE_WRITE, VO_OPEN_EXISTING);
+            if (file) {
+                hr = StoreInstead(file, &item, operation);
+            } else {
+                ReportError(ARC_ERR_OPEN, operation, path);
+                hr = VO_E_OPENFILE;
+            }
+        }
     }
-    VoFileClose(file);
+    if (file) VoFileClose(file);
     if (FAILED(hr)) return hr;
 
     // The header describes the bytes actually stored: sizes, CRCs, method.
@@ -336,7 +369,7 @@ HRESULT CArchive2::CompressZipFile(HVOFILE file, ArcEntryItem *item)
 
 // Writes the deflated bytes the supplier prepared for the file begun, with
 // the same progress reports as the engine's own deflate.
-HRESULT CArchive2::CopyCompressedFile(ArcEntryItem *item)
+HRESULT CArchive2::CopyCompressedFile(ArcEntryItem *item, const VOCHAR *path)
 {
     const char *operation = "CompressZipFile";
     if (m_progress) {
@@ -352,7 +385,10 @@ HRESULT CArchive2::CopyCompressedFile(ArcEntryItem *item)
         result = m_supplier->NextPiece(&bytes, &size, &consumed, &contentCrc);
         if (FAILED(result)) {
             uint32_t code = result == VO_E_READ ? ARC_ERR_READ : result == E_OUTOFMEMORY ? ARC_ERR_NOMEMORY : ARC_ERR_WRITE;
-            if (result != VO_E_CANCEL) ReportError(code, operation, item->name);
+            // A file its worker could not open is reported as the engine's
+            // own open would report it.
+            if (result == VO_E_OPENFILE) ReportError(ARC_ERR_OPEN, "AddFile", path);
+            else if (result != VO_E_CANCEL) ReportError(code, operation, item->name);
             break;
         }
         if (consumed) result = ChunkDone(m_progress, consumed);
@@ -448,7 +484,7 @@ HRESULT CArchive2::AddDirectoryTree(const VOCHAR *path, size_t baseLength)
         }
         if (IsExcludedFromAdd(child)) continue;
         if (IsFolder(data.attributes)) hr = AddDirectoryTree(child, baseLength);
-        else if (IsPlainFile(data.attributes)) hr = AddFile(child, baseLength, nullptr, data.attributes);
+        else if (IsPlainFile(data.attributes)) hr = AddFile(child, baseLength, nullptr, data.attributes, &data);
     }
     if (find) VoFindClose(find);
     return hr;
@@ -475,7 +511,7 @@ HRESULT CArchive2::AddWildcard(const VOCHAR *path, size_t baseLength)
         if (IsFolder(data.attributes)) {
             if (m_addFlags & ARC_ADD_RECURSE) hr = AddDirectoryTree(child, baseLength);
         } else if (IsPlainFile(data.attributes)) {
-            hr = AddFile(child, baseLength, nullptr, data.attributes);
+            hr = AddFile(child, baseLength, nullptr, data.attributes, &data);
         }
     }
     if (find) VoFindClose(find);
@@ -528,7 +564,7 @@ HRESULT CArchive2::AddEntryToArchive(const VOCHAR *path, uint32_t method, uint32
     // A folder with an archive folder goes in whole below it.
     VoStrCopyN(m_treeFolder, IsFolder(attributes) && folder ? folder : VOTEXT(""), ARC_TEXT_UNITS);
     if (IsFolder(attributes)) result = AddDirectoryTree(path, baseLength);
-    else if (IsPlainFile(attributes)) result = AddFile(path, baseLength, folder, attributes);
+    else if (IsPlainFile(attributes)) result = AddFile(path, baseLength, folder, attributes, nullptr);
     else if (!(folder && *folder)) result = AddWildcard(path, baseLength);
     m_treeFolder[0] = 0;
     if (m_progress) m_progress->OnStatus(ARC_STAT_DONE);
