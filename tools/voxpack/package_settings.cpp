@@ -92,6 +92,30 @@ bool ReadAsUtf8(const std::string &bytes, std::string &text, std::vector<Setting
 
 }  // namespace
 
+namespace {
+
+using KeyValues = std::vector<std::pair<std::string, std::string>>;
+
+std::string Lookup(const KeyValues &list, const std::string &key, const std::string &fallback)
+{
+    for (const auto &v : list)
+        if (v.first == key) return v.second;
+    return fallback;
+}
+
+// Replaces the key's value, or adds the key at the end.
+void Store(KeyValues &list, const std::string &key, const std::string &value)
+{
+    for (auto &v : list)
+        if (v.first == key) {
+            v.second = value;
+            return;
+        }
+    list.emplace_back(key, value);
+}
+
+}  // namespace
+
 bool PackageSettings::Has(const std::string &key) const
 {
     return std::any_of(values.begin(), values.end(), [&](const auto &v) { return v.first == key; });
@@ -99,37 +123,17 @@ bool PackageSettings::Has(const std::string &key) const
 
 std::string PackageSettings::Get(const std::string &key, const std::string &fallback) const
 {
-    for (const auto &v : values)
-        if (v.first == key) return v.second;
-    return fallback;
+    return Lookup(values, key, fallback);
 }
 
-std::string PackageSettings::GetVersionInfo(const std::string &key) const
-{
-    for (const auto &v : versionInfo)
-        if (v.first == key) return v.second;
-    return std::string();
-}
+std::string PackageSettings::GetVersionInfo(const std::string &key) const { return Lookup(versionInfo, key, ""); }
 
 void PackageSettings::SetVersionInfo(const std::string &key, const std::string &value)
 {
-    for (auto &v : versionInfo)
-        if (v.first == key) {
-            v.second = value;
-            return;
-        }
-    versionInfo.emplace_back(key, value);
+    Store(versionInfo, key, value);
 }
 
-void PackageSettings::Set(const std::string &key, const std::string &value)
-{
-    for (auto &v : values)
-        if (v.first == key) {
-            v.second = value;
-            return;
-        }
-    values.emplace_back(key, value);
-}
+void PackageSettings::Set(const std::string &key, const std::string &value) { Store(values, key, value); }
 
 bool IsStorableSetting(const std::string &key, const std::string &value, std::string &error)
 {
